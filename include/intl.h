@@ -1,0 +1,347 @@
+/*
+ * intl.h - public interface of libintl_r, the reentrant internationalization
+ * library: localization files, datetime sections, message building with
+ * numbered placeholders and character-set translation.
+ *
+ * Conventions
+ *   - Operations that can fail return a status code: INTL_OK (1) for
+ *     success, 0 or a negative INTL_E_* code otherwise. intl_errstr() turns
+ *     any code into its message.
+ *   - Operations that return a length or a count return it (0 or more) on
+ *     success and a negative code on failure.
+ *   - The scanning operations of the localization file reader return a
+ *     pointer into the caller's INTL_LOCFILE and report through a status
+ *     out-parameter: 0 with an item, 1 with null at the end of a level, a
+ *     negative code with null on error (and 1 with a pointer for a piece of a
+ *     value longer than the value field).
+ *   - The table-building operations (intl_map_*) return 0 for success, -1
+ *     for a null mapping and -2 for a sequence that is too long.
+ *   - The stream operations return pointers, counts, 0 and -1 in the manner
+ *     of the C library's file calls.
+ *
+ * Threads
+ *   The library starts no threads and takes no locks. Every call is
+ *   reentrant: any number of threads may use it at once as long as each
+ *   record (reader record, stream, output buffer, out-parameters) is used by
+ *   one thread at a time. Conversion lists and loaded translation tables may
+ *   be shared for reading by any number of threads (nobody may install into
+ *   a list while it is in use). The one process-wide mutable state is the
+ *   installation-directory override: intl_sethome() must not run at the same
+ *   time as intl_sethome() or intl_home() (and so intl_xlatesize() and
+ *   intl_load_xlate(), which call it) in another thread. intl_home() reads
+ *   the environment with getenv(); do not change the environment meanwhile.
+ */
+#ifndef INTL_H
+#define INTL_H
+
+#include <stdarg.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ------------------------------------------------------------------------ */
+/* Scalar types                                                              */
+
+typedef int32_t INTL_INT;
+typedef uint32_t INTL_UINT;
+typedef int32_t INTL_LONG;
+typedef uint32_t INTL_ULONG;
+typedef char INTL_BYTE;
+typedef void INTL_VOID;
+typedef double INTL_FLOAT;
+
+/* ------------------------------------------------------------------------ */
+/* Status codes                                                              */
+
+enum intl_status {
+    INTL_OK = 1,
+    INTL_E_UNKNOWN = 0,          /* "Unknown error" */
+    INTL_E_GENERAL = -1,         /* "General Intl-Library error" */
+    INTL_E_NOVALUE = -2,         /* "Syntax error:  no value found" */
+    INTL_E_NOENTRY = -3,         /* "Syntax error:  no entry found" */
+    INTL_E_FIRSTDAY = -4,        /* first day out of range */
+    INTL_E_DATEORDER = -5,       /* invalid dateformat element */
+    INTL_E_TIMEFORMAT = -6,      /* invalid time format */
+    INTL_E_OVERFLOW = -7,        /* result would overflow the buffer */
+    INTL_E_XLTVERSION = -8,      /* unknown compiled translation version */
+    INTL_E_ENTRYLONG = -9,       /* "Entry too long" */
+    INTL_E_VALUELONG = -10,      /* "Value too long" */
+    INTL_E_ODDHEX = -11,         /* odd number of hex digits */
+    INTL_E_BADFILE = -12,        /* "Bad file pointer" */
+    INTL_E_BADLOCFILE = -13,     /* "Bad INTL_LOCFILE pointer" */
+    INTL_E_NOCOMMENT = -14,      /* unable to get comment character */
+    INTL_E_FILEFORMAT = -15,     /* syntax error in file format section */
+    INTL_E_BADVERSION = -16,     /* "Bad version number" */
+    INTL_E_PLACEHOLDER = -17,    /* illegal placeholder in template */
+    INTL_E_DATATYPE = -18,       /* unknown value type code */
+    INTL_E_FORMATSYNTAX = -19,   /* syntax error in formats string */
+    INTL_E_CUSTOMLONG = -20,     /* custom specifier name too long */
+    INTL_E_NOCUSTOM = -21,       /* no matching custom specifier */
+    INTL_E_NODATEINFO = -22,     /* "Null dateinfo structure" */
+    INTL_E_NOCVTLIST = -23,      /* "Null convert list structure" */
+    INTL_E_NOFORMATS = -24,      /* null formats string */
+    INTL_E_NOCONVERT = -25,      /* null conversion routine */
+    INTL_E_LISTSIZE = -26,       /* list size below 1 */
+    INTL_E_NULLBUF = -27,        /* "Null buffer" */
+    INTL_E_BUFLEN = -28,         /* "Negative buffer length" */
+    INTL_E_NOCHARSET = -29,      /* "Null charset directory" */
+    INTL_E_NOXLTNAME = -30,      /* "Null translation file name" */
+    INTL_E_NOXLTTABLE = -31,     /* "Null translation table" */
+    INTL_E_NOLOCNAME = -32,      /* "Null localization file name" */
+    INTL_E_NOTEXT = -33,         /* "Null text string" */
+    INTL_E_NOARGVAL = -34,       /* null INTL_ARGVAL array */
+    INTL_E_NEGARGS = -35,        /* negative number of arguments */
+    INTL_E_NOSOURCE = -36,       /* null source string */
+    INTL_E_NULLPTR = -37,        /* "Null pointer" */
+    INTL_E_STARS = -38,          /* only 0, 1 or 2 stars */
+    INTL_E_FEWMONTHS = -39,      /* too few months */
+    INTL_E_FEWSHORTMONTHS = -40, /* too few short months */
+    INTL_E_FEWDAYS = -41,        /* too few days */
+    INTL_E_PATHLONG = -42,       /* "Pathname too long" */
+    INTL_E_LINELONG = -43,       /* line in localization file too long */
+    INTL_E_DUPDATEFMT = -44,     /* "Duplicate dateformat value" */
+    INTL_E_HEADING = -45,        /* syntax error in section heading */
+    INTL_E_OPEN = -151,          /* "Unable to open file" */
+    INTL_E_CLOSE = -152,         /* "Unable to close file" */
+    INTL_E_READ = -153,          /* "Unable to read file" */
+    INTL_E_WRITE = -154,         /* "Unable to write to file" */
+    INTL_E_EOF = -155,           /* "End of file" */
+    INTL_E_NOUSER = -156,        /* no user 'korvan' */
+    INTL_E_STAT = -157,          /* "Unable to access file information" */
+    INTL_E_NOMEM = -158          /* a memory allocation failed */
+};
+
+/* ------------------------------------------------------------------------ */
+/* Library frame                                                             */
+
+/* Start and end calls: both return 1 and do nothing; neither is required. */
+INTL_INT intl_init(void);
+INTL_INT intl_exit(void);
+
+/* The constant message of any status code; never null. */
+const char *intl_errstr(INTL_INT interrno);
+
+/* The version text: "/"-separated product, release and build fields. */
+const char *intl__getVdate(void);
+
+/* A fixed notice text. */
+extern const char *const intl__Vcopyright;
+
+/* Allocation wrappers; every allocation of the library goes through them.
+ * comn_calloc returns null when nelem * size does not fit 32 bits. */
+void *comn_malloc(INTL_UINT size);
+void comn_free(void *ptr);
+void *comn_realloc(void *ptr, INTL_UINT size);
+void *comn_calloc(INTL_UINT nelem, INTL_UINT size);
+void comn_cfree(void *ptr);
+
+/* ------------------------------------------------------------------------ */
+/* Installation directory                                                    */
+
+/* Sets (or with null or "" clears) the process-wide override; at most 511
+ * characters, else -42. Not thread-safe: see "Threads" above. */
+INTL_INT intl_sethome(const char *path);
+
+/* Writes the installation directory into buf and returns its length: the
+ * override, else $KORVAN, else the home directory of the user "korvan". */
+INTL_INT intl_home(char *buf, INTL_INT buflen);
+
+/* Copies the value of envvar into buf; returns its length, 0 when unset. */
+INTL_INT intlgetenv(char *buf, INTL_INT buflen, const char *envvar);
+
+/* ------------------------------------------------------------------------ */
+/* Buffered file stream                                                      */
+
+typedef struct intl_iocs {
+    INTL_INT ne_cnt;    /* unread bytes in the buffer, from ne_ptr on */
+    INTL_BYTE *ne_ptr;  /* next unread byte */
+    INTL_BYTE *ne_base; /* start of the 512-byte buffer */
+    INTL_INT ne_bsize;  /* capacity of the buffer: 512 */
+    INTL_INT ne_flag;   /* open flags of the descriptor */
+    INTL_INT ne_fd;     /* the file descriptor */
+} INTL_IOCS;
+
+/* Open-mode codes: 1,2 read; 3,4 write+create+truncate; 5,6 write+create+
+ * append; 7,8 read/write; 9,10 read/write+create+truncate; 11,12 read/write+
+ * create+append; 13 read/write+create+exclusive. Null on failure. */
+INTL_IOCS *intl_iocsfopen(const INTL_BYTE *intl_name, INTL_INT intl_type);
+
+/* Reads whole items; returns how many were copied. */
+INTL_INT intl_iocsfread(INTL_BYTE *intl_ptr, INTL_INT intl_size, INTL_INT intl_cnt,
+                        INTL_IOCS *intl_iocs);
+
+/* Reads up to intl_size - 1 bytes, through the first newline (kept);
+ * null at end of file, where a last line without a newline is dropped. */
+INTL_BYTE *intl_iocsfgets(INTL_BYTE *intl_ptr, INTL_INT intl_size, INTL_IOCS *intl_iocs);
+
+/* One unbuffered write; returns what write(2) returns. */
+INTL_INT intl_iocsfwrite(const INTL_BYTE *intl_ptr, INTL_INT intl_size, INTL_INT intl_cnt,
+                         INTL_IOCS *intl_iocs);
+
+/* Returns 0 or -1; SEEK_CUR seeks inside the buffer keep it. */
+INTL_LONG intl_iocsfseek(INTL_IOCS *intl_iocs, INTL_LONG intl_offset, INTL_INT intl_flag);
+
+/* Closes and frees the stream whatever happens; 0 or -1. */
+INTL_INT intl_iocsfclose(INTL_IOCS *intl_iocs);
+
+/* ------------------------------------------------------------------------ */
+/* Localization files                                                        */
+
+typedef struct intl_locfile {
+    INTL_INT version;        /* 100 * major + 10 * minor + patch; default 420 */
+    INTL_INT linenum;        /* lines read so far */
+    INTL_INT linelen;        /* index of the newline in line */
+    INTL_INT linepos;        /* next character to scan */
+    INTL_INT end_of_list;    /* the current entry's values are all read */
+    INTL_INT end_of_section; /* line holds the next heading */
+    INTL_INT eof;            /* the stream has no more lines */
+    char comment_char;
+    char leftsection;
+    char rightsection;
+    char list_sep;
+    char escape;
+    char line[512];
+    char section[64];
+    char entry[64];
+    char value[513];
+    void *file; /* the INTL_IOCS stream */
+    INTL_INT isquoted;
+    char quote_char;
+} INTL_LOCFILE;
+
+typedef struct intl_dateinfo {
+    char months[12][21];
+    char shortmonths[12][10];
+    char days[7][31]; /* Monday first */
+    INTL_INT firstday; /* 1..7 in the order of days */
+    char dateorder[4]; /* a permutation of "mdy" */
+    INTL_INT is12hour;
+} INTL_DATEINFO;
+
+char *intl_nextline(INTL_LOCFILE *locfile, INTL_INT *end_of_section);
+INTL_INT intl_linenum(const INTL_LOCFILE *locfile);
+char *intl_nextsection(INTL_LOCFILE *locfile, INTL_INT *eof);
+char *intl_nextentry(INTL_LOCFILE *locfile, INTL_INT *end_of_section);
+char *intl_nextvalue(INTL_LOCFILE *locfile, INTL_INT *end_of_list);
+INTL_INT intl_open(const char *filename, INTL_LOCFILE *locfile);
+INTL_INT intl_fopen(INTL_IOCS *file, INTL_LOCFILE *locfile);
+INTL_INT intl_close(INTL_LOCFILE *locfile);
+INTL_INT intl_getversion(const INTL_LOCFILE *locfile);
+
+/* Reads the rest of the current section over the English defaults. */
+INTL_INT intl_datetime(INTL_LOCFILE *locfile, INTL_DATEINFO *dateinfo);
+
+/* ------------------------------------------------------------------------ */
+/* Message building                                                          */
+
+/* Value type codes of INTL_ARGVAL.value_type and INTL_FMT.argtype. */
+enum intl_value_type {
+    INTL_T_SHORT = 1,
+    INTL_T_USHORT = 2,
+    INTL_T_INT = 3,
+    INTL_T_UINT = 4,
+    INTL_T_LONG = 5,
+    INTL_T_ULONG = 6,
+    INTL_T_PTR = 7,
+    INTL_T_DOUBLE = 8
+};
+
+/* A caller's conversion routine: with out null it returns the length of its
+ * text; otherwise it writes the text and a NUL at out and returns 0 or more.
+ * value points at the value union, or is the pointer itself for type 7. */
+typedef INTL_INT (*INTL_CONVERT)(const char *fmt, void *value, char *out);
+
+typedef struct intl_fmt {
+    INTL_INT argtype;
+    INTL_CONVERT conversion;
+    char fmt[21];
+} INTL_FMT;
+
+typedef struct intl_cvtlist {
+    INTL_INT listcount;
+    INTL_FMT fmtlist[1]; /* extended past its end: see intl_fmtsize */
+} INTL_CVTLIST;
+
+typedef struct intl_argval {
+    INTL_INT numstars;
+    INTL_INT stars[2];
+    INTL_INT value_type;
+    char cvtspec[21];
+    const INTL_FMT *custom;
+    union {
+        uint16_t ushort_val;
+        int16_t short_val;
+        INTL_UINT uint_val;
+        INTL_INT int_val;
+        INTL_ULONG ulong_val;
+        INTL_LONG long_val;
+        void *ptr_val;
+        INTL_FLOAT doubleval;
+    } value;
+} INTL_ARGVAL;
+
+INTL_INT intl_fmtsize(INTL_INT listsize);
+INTL_INT intl_fmtinstall(INTL_CVTLIST *cvtlist, const char *fmt, INTL_INT argtype,
+                         INTL_CONVERT conversion);
+INTL_INT intl_strblist(char *charbuf, INTL_INT bufsize, const char *text,
+                       const INTL_ARGVAL *arglist, INTL_INT numargs);
+INTL_INT intl__strblist(char *charbuf, INTL_INT bufsize, const char *text, INTL_INT textlen,
+                        const INTL_ARGVAL *arglist, INTL_INT numargs);
+
+/* intl_strbuild(cvtlist, charbuf, bufsize, text, formats, values...) */
+INTL_INT intl_strbuild(const INTL_CVTLIST *cvtlist, ...);
+INTL_INT intl_vstrbuild(const INTL_CVTLIST *cvtlist, va_list ap);
+INTL_INT intl_cstrbuild(const INTL_CVTLIST *cvtlist, char *charbuf, INTL_INT bufsize,
+                        const char *text, INTL_INT textlen, const char *formats,
+                        INTL_INT formatslen, va_list ap);
+
+/* ------------------------------------------------------------------------ */
+/* Character-set translation                                                 */
+
+typedef struct intl_map {
+    INTL_INT src_left;               /* source bytes after the first: 0..7 */
+    INTL_INT dest_chars;             /* destination bytes: 0..8 */
+    unsigned char src_pattern[7];
+    unsigned char dest_pattern[8];
+} INTL_MAP; /* 24 bytes, the image of a compiled mapping record */
+
+typedef struct intl_xlist {
+    INTL_INT listsize;
+    INTL_MAP *list;
+} INTL_XLIST;
+
+typedef struct intl_xlate {
+    INTL_XLIST xlist[256];
+} INTL_XLATE;
+
+INTL_XLIST *intl_getxlist(INTL_XLATE *xlate, INTL_INT mapno);
+INTL_INT intl_getlistsize(const INTL_XLIST *xlist);
+void intl_inclistsize(INTL_XLIST *xlist);
+INTL_INT intl_map_cpsrc(INTL_MAP *curmap, const char *value);
+INTL_INT intl_map_cpdest_mapping(INTL_MAP *curmap, const char *value);
+INTL_INT intl_map_cpdest_range(INTL_MAP *curmap, const char *value);
+int intl_mapcompare(const void *map1, const void *map2);
+
+/* Size of the buffer that intl_load_xlate needs for a compiled file. */
+INTL_INT intl_xlatesize(const char *srv_charset, const char *xlt_name);
+INTL_INT intl_load_xlate(void *buf, const char *srv_charset, const char *xlt_name,
+                         INTL_XLATE **xlt_tosrv, INTL_XLATE **xlt_todisp);
+
+INTL_INT intl_xlate(const unsigned char *src, INTL_INT srclen, unsigned char *dest,
+                    INTL_INT destlen, const INTL_XLATE *xlt, INTL_INT *srcbytes_used,
+                    INTL_INT srcend, INTL_INT *status);
+INTL_INT intl_memcmp(const unsigned char *p1, const unsigned char *p2, INTL_INT len);
+INTL_INT intl_memhilo(const unsigned char *p1, INTL_INT len1, const unsigned char *p2,
+                      INTL_INT len2);
+INTL_INT intl_strcmp(const unsigned char *p1, const unsigned char *p2);
+
+/* Prints every mapping of a table to standard output. */
+void intl__print_xlate(const INTL_XLATE *xlt);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* INTL_H */

@@ -1,0 +1,29 @@
+// intl_init, intl_exit, intl__getVdate and the notice text.
+#include "frame/frame.h"
+
+#ifndef INTL_BUILD_HOST_RELEASE
+#define INTL_BUILD_HOST_RELEASE "Linux"
+#endif
+
+namespace {
+
+constexpr const char version_text[] =
+    "Korvan Intl-Library libintl_r/1.0/0/0/Linux Intel/" INTL_BUILD_HOST_RELEASE
+    "/Native Threads/1/DEBUG/" __DATE__ " " __TIME__;
+
+const char *const intl__Vdate = version_text;
+
+} // namespace
+
+extern "C" {
+
+const char *const intl__Vcopyright = "libintl_r - reentrant internationalization library\n"
+                                     "Copyright (c) the libintl_r developers.\n"
+                                     "All rights reserved.\n";
+
+INTL_INT intl_init(void) { return INTL_OK; }
+
+INTL_INT intl_exit(void) { return INTL_OK; }
+
+const char *intl__getVdate(void) { return intl__Vdate; }
+}
