@@ -1,6 +1,13 @@
 // intl_init, intl_exit, intl__getVdate and the notice text.
 #include "frame/frame.h"
 
+// The build passes these; the defaults serve a build without them.
+#ifndef INTL_RELEASE
+#define INTL_RELEASE "1.0"
+#endif
+#ifndef INTL_PATCH_LEVEL
+#define INTL_PATCH_LEVEL "0"
+#endif
 #ifndef INTL_BUILD_HOST_RELEASE
 #define INTL_BUILD_HOST_RELEASE "Linux"
 #endif
@@ -8,7 +15,10 @@
 namespace {
 
 constexpr const char version_text[] =
-    "Korvan Intl-Library libintl_r/1.0/0/0/Linux Intel/" INTL_BUILD_HOST_RELEASE
+    // product and library/release/patch/driver/platform/host OS release/
+    // threading model/build number/build kind/build date and time
+    "Korvan Intl-Library libintl_r/" INTL_RELEASE "/" INTL_PATCH_LEVEL
+    "/0/Linux Intel/" INTL_BUILD_HOST_RELEASE
     "/Native Threads/1/DEBUG/" __DATE__ " " __TIME__;
 
 const char *const intl__Vdate = version_text;
