@@ -1,0 +1,477 @@
+// xlate_bench.cpp - intl_xlate with the shipped tables against iconv(3) on
+// the same text, one-shot and in 4 KiB chunks; the plain copy against
+// memcpy; loading the largest shipped table.
+#include "corpus.h"
+#include "harness.h"
+
+#include <intl.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <functional>
+#include <iconv.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t kCorpusBytes = 4u << 20;
+constexpr std::size_t kChunk = 4096;
+// Room for the output of one chunk in any shipped direction (at most three
+// bytes out per byte in), so that a chunk drains in one call.
+constexpr std::size_t kChunkOut = 4 * kChunk;
+
+const char *const kTranslation = "Translation: intl_xlate vs iconv(3)";
+const char *const kCopy = "Plain copy: intl_xlate without a table vs memcpy";
+const char *const kLoading = "Loading: intl_load_xlate of the largest shipped table";
+
+struct Shipped {
+    const char *server;
+    const char *client;
+};
+
+// Every server/client pair the build ships a table for.
+const Shipped kShipped[] = {{"ISO-8859-1", "CP850"},  {"ISO-8859-1", "CP437"},
+                            {"ISO-8859-1", "CP1252"}, {"UTF-8", "ISO-8859-1"},
+                            {"UTF-8", "CP1252"},      {"EUC-JP", "SHIFT_JIS"},
+                            {"UTF-8", "SHIFT_JIS"}};
+
+std::string table_name(const Shipped &pair) {
+    return pair.client;
+}
+
+std::string table_path(const Shipped &pair) {
+    return bench::home_dir() + "/charsets/" + pair.server + "/" + table_name(pair);
+}
+
+// A loaded table file; the tables live in `buffer`.
+struct Tables {
+    std::vector<std::uint64_t> buffer;
+    INTL_XLATE *to_server = nullptr;
+    INTL_XLATE *to_display = nullptr;
+};
+
+std::shared_ptr<Tables> load_tables(const Shipped &pair, std::string *why) {
+    const std::string name = table_name(pair);
+    INTL_INT size = intl_xlatesize(pair.server, name.c_str());
+    if (size < 0) {
+        *why = std::string("intl_xlatesize: ") + intl_errstr(size);
+        return nullptr;
+    }
+    auto tables = std::make_shared<Tables>();
+    tables->buffer.resize(static_cast<std::size_t>(size) / 8 + 1);
+    INTL_INT rc = intl_load_xlate(tables->buffer.data(), pair.server, name.c_str(),
+                                  &tables->to_server, &tables->to_display);
+    if (rc != INTL_OK) {
+        *why = std::string("intl_load_xlate: ") + intl_errstr(rc);
+        return nullptr;
+    }
+    return tables;
+}
+
+// --- the four ways of converting one corpus -------------------------------
+
+// Buffers for chunked work: the input chunk after the carried tail, and the
+// output of one chunk.
+struct ChunkBuffers {
+    std::vector<unsigned char> in = std::vector<unsigned char>(kChunk + 16);
+    std::vector<unsigned char> out = std::vector<unsigned char>(kChunkOut);
+};
+
+long ours_oneshot(const INTL_XLATE *table, const std::string &in, std::string &out) {
+    INTL_INT used = 0, status = 0;
+    INTL_INT n =
+        intl_xlate(reinterpret_cast<const unsigned char *>(in.data()),
+                   static_cast<INTL_INT>(in.size()), reinterpret_cast<unsigned char *>(out.data()),
+                   static_cast<INTL_INT>(out.size()), table, &used, 1, &status);
+    return n < 0 || static_cast<std::size_t>(used) != in.size() || status != 0 ? -1 : n;
+}
+
+// The caller's loop of a streaming translation: read 4 KiB after the tail
+// the previous call left (status 2), drain a full output (status 1), and
+// say `srcend` on the last chunk.
+long ours_chunked(const INTL_XLATE *table, const std::string &in, ChunkBuffers &b,
+                  std::string *collect) {
+    std::size_t pos = 0, carry = 0;
+    long produced = 0;
+    for (;;) {
+        std::size_t take = std::min(kChunk, in.size() - pos);
+        std::memcpy(b.in.data() + carry, in.data() + pos, take);
+        pos += take;
+        const int last = pos == in.size();
+        const unsigned char *src = b.in.data();
+        INTL_INT left = static_cast<INTL_INT>(carry + take);
+        INTL_INT status = 1;
+        while (status == 1) {
+            INTL_INT used = 0;
+            INTL_INT n = intl_xlate(src, left, b.out.data(), static_cast<INTL_INT>(kChunkOut),
+                                    table, &used, last, &status);
+            if (n < 0 || (status == 1 && used == 0 && n == 0)) {
+                return -1;
+            }
+            if (collect) {
+                collect->append(reinterpret_cast<char *>(b.out.data()), n);
+            }
+            produced += n;
+            src += used;
+            left -= used;
+        }
+        carry = static_cast<std::size_t>(left);
+        std::memmove(b.in.data(), src, carry);
+        if (last) {
+            return carry ? -1 : produced;
+        }
+    }
+}
+
+long iconv_oneshot(iconv_t cd, const std::string &in, std::string &out) {
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char *src = const_cast<char *>(in.data());
+    std::size_t src_left = in.size();
+    char *dest = out.data();
+    std::size_t dest_left = out.size();
+    if (iconv(cd, &src, &src_left, &dest, &dest_left) == static_cast<std::size_t>(-1) ||
+        iconv(cd, nullptr, nullptr, &dest, &dest_left) == static_cast<std::size_t>(-1)) {
+        return -1;
+    }
+    return static_cast<long>(out.size() - dest_left);
+}
+
+// The same streaming loop with iconv: EINVAL leaves the tail, E2BIG asks
+// for the output to be drained.
+long iconv_chunked(iconv_t cd, const std::string &in, ChunkBuffers &b, std::string *collect) {
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    std::size_t pos = 0, carry = 0;
+    long produced = 0;
+    for (;;) {
+        std::size_t take = std::min(kChunk, in.size() - pos);
+        std::memcpy(b.in.data() + carry, in.data() + pos, take);
+        pos += take;
+        char *src = reinterpret_cast<char *>(b.in.data());
+        std::size_t left = carry + take;
+        for (;;) {
+            char *dest = reinterpret_cast<char *>(b.out.data());
+            std::size_t dest_left = kChunkOut;
+            std::size_t rc = iconv(cd, &src, &left, &dest, &dest_left);
+            std::size_t n = kChunkOut - dest_left;
+            if (collect) {
+                collect->append(reinterpret_cast<char *>(b.out.data()), n);
+            }
+            produced += static_cast<long>(n);
+            if (rc != static_cast<std::size_t>(-1) || errno == EINVAL) {
+                break;
+            }
+            if (errno != E2BIG) {
+                return -1;
+            }
+        }
+        carry = left;
+        std::memmove(b.in.data(), src, carry);
+        if (pos == in.size()) {
+            return carry ? -1 : produced;
+        }
+    }
+}
+
+// --- one direction of one pair --------------------------------------------
+
+// The text of a pair in both of its sets, made on first use.
+struct PairText {
+    Shipped pair;
+    bool made = false;
+    std::string client, server, error;
+
+    void make() {
+        if (made) {
+            return;
+        }
+        made = true;
+        try {
+            bench::Repertoire r = bench::round_trip_repertoire(pair.client, pair.server);
+            client = bench::make_text(r, kCorpusBytes, 0x5eed0000 + std::strlen(pair.client));
+            server = bench::iconv_convert(pair.client, pair.server, client);
+        } catch (const std::exception &e) {
+            error = e.what();
+        }
+    }
+};
+
+std::string first_difference(const std::string &ours, const std::string &theirs) {
+    std::size_t at = 0;
+    while (at < ours.size() && at < theirs.size() && ours[at] == theirs[at]) {
+        ++at;
+    }
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "output differs from iconv at byte %zu (ours %zu bytes, iconv %zu)", at,
+                  ours.size(), theirs.size());
+    return text;
+}
+
+struct Direction {
+    std::shared_ptr<PairText> text;
+    std::shared_ptr<Tables> tables;
+    bool to_server = true;
+    bool checked = false;
+    std::string error;
+
+    const char *from() const { return to_server ? text->pair.client : text->pair.server; }
+    const char *to() const { return to_server ? text->pair.server : text->pair.client; }
+    const std::string &input() const { return to_server ? text->client : text->server; }
+    const std::string &expected() const { return to_server ? text->server : text->client; }
+    const INTL_XLATE *table() const { return to_server ? tables->to_server : tables->to_display; }
+
+    // Both programs must produce iconv's output, one-shot and chunked,
+    // before either is timed.
+    void check() {
+        if (checked) {
+            return;
+        }
+        checked = true;
+        text->make();
+        if (!text->error.empty()) {
+            error = text->error;
+            return;
+        }
+        std::string out(expected().size() + 64, '\0');
+        long n = ours_oneshot(table(), input(), out);
+        out.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
+        ChunkBuffers b;
+        std::string chunked;
+        if (n < 0 || ours_chunked(table(), input(), b, &chunked) < 0) {
+            error = "intl_xlate did not consume the whole corpus";
+        } else if (out != expected()) {
+            error = first_difference(out, expected());
+        } else if (chunked != expected()) {
+            error = "chunked " + first_difference(chunked, expected());
+        }
+    }
+};
+
+using Body = std::function<long(Direction &, ChunkBuffers &, std::string &, iconv_t)>;
+
+void register_direction(const std::shared_ptr<Direction> &d, const std::string &mode,
+                        const std::string &who, const Body &body) {
+    std::string name = std::string("xlate/") + d->from() + "->" + d->to() + "/" + mode + "/" + who;
+    benchmark::RegisterBenchmark(name.c_str(), [d, body, who](benchmark::State &state) {
+        d->check();
+        if (!d->error.empty()) {
+            state.SkipWithError(d->error.c_str());
+            return;
+        }
+        iconv_t cd = iconv_open(d->to(), d->from());
+        ChunkBuffers b;
+        std::string out(d->expected().size() + 64, '\0');
+        for (auto _ : state) {
+            long n = body(*d, b, out, cd);
+            benchmark::DoNotOptimize(n);
+            if (n < 0) {
+                state.SkipWithError("conversion failed");
+                break;
+            }
+        }
+        iconv_close(cd);
+        state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                                static_cast<int64_t>(d->input().size()));
+    });
+}
+
+void register_pair_direction(const std::shared_ptr<Direction> &d) {
+    const Body ours1 = [](Direction &d, ChunkBuffers &, std::string &out, iconv_t) {
+        return ours_oneshot(d.table(), d.input(), out);
+    };
+    const Body peer1 = [](Direction &d, ChunkBuffers &, std::string &out, iconv_t cd) {
+        return iconv_oneshot(cd, d.input(), out);
+    };
+    const Body ours4 = [](Direction &d, ChunkBuffers &b, std::string &, iconv_t) {
+        return ours_chunked(d.table(), d.input(), b, nullptr);
+    };
+    const Body peer4 = [](Direction &d, ChunkBuffers &b, std::string &, iconv_t cd) {
+        return iconv_chunked(cd, d.input(), b, nullptr);
+    };
+    const std::string work = std::string(d->from()) + " → " + d->to();
+    const std::string base = std::string("xlate/") + d->from() + "->" + d->to() + "/";
+    // glibc converts between Japanese sets through UCS-4; a direct table
+    // must win by a wide margin there.
+    const double target =
+        std::strcmp(d->from(), "SHIFT_JIS") == 0 && std::strcmp(d->to(), "EUC-JP") == 0 ? 3.0 : 1.0;
+    register_direction(d, "oneshot", "intl", ours1);
+    register_direction(d, "oneshot", "iconv", peer1);
+    register_direction(d, "4KiB", "intl", ours4);
+    register_direction(d, "4KiB", "iconv", peer4);
+    bench::add_pair({kTranslation, work + ", one-shot", base + "oneshot/intl",
+                     base + "oneshot/iconv", "iconv", target});
+    bench::add_pair({kTranslation, work + ", 4 KiB chunks", base + "4KiB/intl", base + "4KiB/iconv",
+                     "iconv", target});
+}
+
+void register_translation() {
+    for (const Shipped &pair : kShipped) {
+        std::string why;
+        std::shared_ptr<Tables> tables = load_tables(pair, &why);
+        if (!tables) {
+            bench::add_note(kTranslation, std::string("no table ") + pair.server + "/" +
+                                              table_name(pair) + " (" + why + ")");
+            continue;
+        }
+        auto text = std::make_shared<PairText>();
+        text->pair = pair;
+        for (bool to_server : {true, false}) {
+            auto d = std::make_shared<Direction>();
+            d->text = text;
+            d->tables = tables;
+            d->to_server = to_server;
+            if (d->table()) {
+                register_pair_direction(d);
+            }
+        }
+    }
+}
+
+// --- plain copy ------------------------------------------------------------
+
+const std::string &copy_corpus() {
+    static const std::string text = [] {
+        bench::Repertoire r = bench::round_trip_repertoire("ISO-8859-1", "UTF-8");
+        return bench::make_text(r, kCorpusBytes, 0xc0b1);
+    }();
+    return text;
+}
+
+long ours_copy(const unsigned char *src, std::size_t n, unsigned char *dest) {
+    INTL_INT used = 0, status = 0;
+    return intl_xlate(src, static_cast<INTL_INT>(n), dest, static_cast<INTL_INT>(n), nullptr, &used,
+                      1, &status);
+}
+
+void register_copy_one(const std::string &name, std::size_t piece, bool ours) {
+    benchmark::RegisterBenchmark(name.c_str(), [piece, ours](benchmark::State &state) {
+        const std::string &text = copy_corpus();
+        const auto *src = reinterpret_cast<const unsigned char *>(text.data());
+        std::vector<unsigned char> dest(text.size());
+        for (auto _ : state) {
+            for (std::size_t at = 0; at < text.size(); at += piece) {
+                std::size_t n = std::min(piece, text.size() - at);
+                if (ours) {
+                    ours_copy(src + at, n, dest.data() + at);
+                } else {
+                    std::memcpy(dest.data() + at, src + at, n);
+                }
+            }
+            benchmark::DoNotOptimize(dest.data());
+            benchmark::ClobberMemory();
+        }
+        if (std::memcmp(dest.data(), src, text.size()) != 0) {
+            state.SkipWithError("the copy differs from its source");
+        }
+        state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                                static_cast<int64_t>(text.size()));
+    });
+}
+
+void register_copy() {
+    const double within_one_and_a_half = 1 / 1.5;
+    for (std::size_t piece : {kCorpusBytes, kChunk}) {
+        std::string mode = piece == kChunk ? "4KiB" : "oneshot";
+        std::string base = "copy/" + mode + "/";
+        register_copy_one(base + "intl", piece, true);
+        register_copy_one(base + "memcpy", piece, false);
+        bench::add_pair({kCopy, piece == kChunk ? "4 MiB in 4 KiB pieces" : "4 MiB at once",
+                         base + "intl", base + "memcpy", "memcpy", within_one_and_a_half});
+    }
+}
+
+// --- loading ---------------------------------------------------------------
+
+std::uintmax_t file_size(const std::string &path) {
+    std::error_code ec;
+    std::uintmax_t size = std::filesystem::file_size(path, ec);
+    return ec ? 0 : size;
+}
+
+long read_whole_file(const std::string &path, std::vector<char> &buffer) {
+    int fd = open(path.c_str(), O_RDONLY);
+    if (fd < 0) {
+        return -1;
+    }
+    struct stat st {};
+    long got = -1;
+    if (fstat(fd, &st) == 0) {
+        buffer.resize(static_cast<std::size_t>(st.st_size));
+        got = read(fd, buffer.data(), buffer.size());
+    }
+    close(fd);
+    return got;
+}
+
+void register_loading() {
+    const Shipped *largest = nullptr;
+    for (const Shipped &pair : kShipped) {
+        if (!largest || file_size(table_path(pair)) > file_size(table_path(*largest))) {
+            largest = &pair;
+        }
+    }
+    std::uintmax_t size = largest ? file_size(table_path(*largest)) : 0;
+    if (!size) {
+        bench::add_note(kLoading, "no shipped table found under " + bench::home_dir());
+        return;
+    }
+    const Shipped pair = *largest;
+    const std::string base = std::string("load/") + pair.server + "/" + table_name(pair) + "/";
+    benchmark::RegisterBenchmark((base + "intl").c_str(), [pair](benchmark::State &state) {
+        const std::string name = table_name(pair);
+        for (auto _ : state) {
+            INTL_INT bytes = intl_xlatesize(pair.server, name.c_str());
+            std::vector<std::uint64_t> buffer(static_cast<std::size_t>(bytes) / 8 + 1);
+            INTL_XLATE *to_server = nullptr, *to_display = nullptr;
+            if (intl_load_xlate(buffer.data(), pair.server, name.c_str(), &to_server,
+                                &to_display) != INTL_OK) {
+                state.SkipWithError("intl_load_xlate failed");
+                break;
+            }
+            benchmark::DoNotOptimize(to_server);
+        }
+    });
+    benchmark::RegisterBenchmark((base + "read").c_str(), [pair](benchmark::State &state) {
+        for (auto _ : state) {
+            std::vector<char> fresh;
+            if (read_whole_file(table_path(pair), fresh) < 0) {
+                state.SkipWithError("cannot read the table file");
+                break;
+            }
+            benchmark::DoNotOptimize(fresh.data());
+        }
+    });
+    benchmark::RegisterBenchmark((base + "iconv_open").c_str(), [pair](benchmark::State &state) {
+        for (auto _ : state) {
+            iconv_t cd = iconv_open(pair.server, pair.client);
+            benchmark::DoNotOptimize(cd);
+            iconv_close(cd);
+        }
+    });
+    const std::string work = std::string(pair.server) + "/" + table_name(pair) + " (" +
+                             std::to_string(size / 1024) + " KiB)";
+    bench::add_pair({kLoading, work + ": size, allocate, load", base + "intl", base + "read",
+                     "open+read+close of the file", 0});
+    bench::add_pair({kLoading, work + ": size, allocate, load", base + "intl", base + "iconv_open",
+                     "iconv_open+iconv_close", 0});
+}
+
+void setup() {
+    if (intl_sethome(bench::home_dir().c_str()) != INTL_OK) {
+        bench::add_note(kTranslation, "cannot use " + bench::home_dir() + " as home");
+    }
+    register_translation();
+    register_copy();
+    register_loading();
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    return bench::run(argc, argv, setup);
+}
