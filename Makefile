@@ -2,7 +2,7 @@
 JOBS ?= 2
 TEST_PRESETS ?= release asan i386
 
-.PHONY: all build run test $(addprefix test-,$(TEST_PRESETS)) check-symbols clean
+.PHONY: all build run test $(addprefix test-,$(TEST_PRESETS)) check-symbols bench-build bench clean
 
 all: build
 
@@ -14,8 +14,9 @@ build:
 run: build
 	./build/release/tests/c_consumer
 
-# Every test on every preset, then the checks of the built library.
-test: $(addprefix test-,$(TEST_PRESETS)) check-symbols
+# Every test on every preset, then the checks of the built library; the
+# benchmarks are built so that they keep compiling, never run.
+test: $(addprefix test-,$(TEST_PRESETS)) check-symbols bench-build
 
 $(addprefix test-,$(TEST_PRESETS)): test-%:
 	cmake --preset $*
@@ -24,6 +25,14 @@ $(addprefix test-,$(TEST_PRESETS)): test-%:
 
 check-symbols: build
 	.ci/check-symbols build/release/src/libintl_r.so
+
+bench-build:
+	cmake --preset bench
+	cmake --build --preset bench -j $(JOBS)
+
+# Runs the comparisons and rewrites bench/RESULTS.md; wants a quiet machine.
+bench: bench-build
+	bench/compare --no-build
 
 clean:
 	rm -rf build
