@@ -2,7 +2,8 @@
 JOBS ?= 2
 TEST_PRESETS ?= release asan i386
 
-.PHONY: all build run test $(addprefix test-,$(TEST_PRESETS)) check-symbols bench-build bench clean
+.PHONY: all build run test $(addprefix test-,$(TEST_PRESETS)) check-symbols bench-build bench clean \
+	reliability tsan memcheck coverage fuzz-build fuzz-smoke
 
 all: build
 
@@ -33,6 +34,52 @@ bench-build:
 # Runs the comparisons and rewrites bench/RESULTS.md; wants a quiet machine.
 bench: bench-build
 	bench/compare --no-build
+
+# The reliability checks that CI runs after `make test`.
+reliability: fuzz-smoke tsan memcheck coverage
+
+# Every test under ThreadSanitizer.
+tsan:
+	cmake --preset tsan
+	cmake --build --preset tsan -j $(JOBS)
+	ctest --preset tsan -j $(JOBS)
+
+# Every test under Valgrind memcheck: any error or leak fails the test.
+memcheck:
+	cmake --preset memcheck
+	cmake --build --preset memcheck -j $(JOBS)
+	ctest --preset memcheck -j $(JOBS)
+
+# Line and branch coverage of src/ by the whole test suite.
+COVERAGE_FLAGS = --root . --object-directory build/coverage --filter 'src/' \
+	--exclude-directories 'build/coverage/CMakeFiles' \
+	--exclude-unreachable-branches --exclude-throw-branches -j $(JOBS)
+coverage:
+	cmake --preset coverage
+	cmake --build --preset coverage -j $(JOBS)
+	find build/coverage -name '*.gcda' -delete
+	ctest --preset coverage -j $(JOBS)
+	gcovr $(COVERAGE_FLAGS) --branches
+	gcovr $(COVERAGE_FLAGS) --print-summary
+
+# libFuzzer: every target over its seed corpus and then FUZZ_SECONDS of new
+# inputs, two at a time; new inputs go to build/fuzz/corpus, crashes to
+# build/fuzz/artifacts. `make fuzz-locfile FUZZ_SECONDS=1800` runs one target.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS = $(patsubst fuzz/%_fuzz.cpp,%,$(wildcard fuzz/*_fuzz.cpp))
+FUZZ_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+fuzz-build:
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+
+fuzz-smoke: fuzz-build
+	$(if $(FUZZ_TARGETS),$(MAKE) -j $(JOBS) --no-print-directory $(addprefix fuzz-,$(FUZZ_TARGETS)))
+
+$(addprefix fuzz-,$(FUZZ_TARGETS)): fuzz-%: fuzz-build
+	mkdir -p build/fuzz/corpus/$* build/fuzz/artifacts
+	$(FUZZ_ENV) build/fuzz/fuzz/$*_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
+		-rss_limit_mb=2048 -max_len=16384 -print_final_stats=1 \
+		-artifact_prefix=build/fuzz/artifacts/$*- build/fuzz/corpus/$* fuzz/corpus/$*
 
 clean:
 	rm -rf build

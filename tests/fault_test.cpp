@@ -1,0 +1,199 @@
+// Fault injection: each allocation of the library fails in turn, and files
+// fail underneath the readers (directories, truncation, descriptors closed
+// behind the stream's back).
+//
+// The allocation wrappers are replaced in this executable. The library is not
+// linked -Bsymbolic and comn_malloc is an exported symbol of default
+// visibility, so its own calls go through the PLT and bind to these
+// definitions; AllocationsReachThisExecutable proves it on every build.
+#include "temp_dir.h"
+
+#include <intl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+struct AllocationFaults {
+    long calls = 0;     // allocation calls so far
+    long fail_call = 0; // the call (counted from 1) that fails; 0 for none
+    long live = 0;      // blocks handed out and not yet freed
+};
+AllocationFaults faults;
+
+} // namespace
+
+extern "C" void *comn_malloc(INTL_UINT size) {
+    if (++faults.calls == faults.fail_call)
+        return nullptr;
+    void *block = std::malloc(size == 0 ? 1 : size);
+    if (block != nullptr)
+        ++faults.live;
+    return block;
+}
+
+extern "C" void *comn_realloc(void *ptr, INTL_UINT size) {
+    if (++faults.calls == faults.fail_call)
+        return nullptr;
+    void *block = std::realloc(ptr, size == 0 ? 1 : size);
+    if (block != nullptr && ptr == nullptr)
+        ++faults.live;
+    return block;
+}
+
+extern "C" void comn_free(void *ptr) {
+    if (ptr != nullptr)
+        --faults.live;
+    std::free(ptr);
+}
+
+namespace {
+
+// Number of open descriptors of this process.
+long open_descriptors() {
+    long count = 0;
+    for ([[maybe_unused]] const auto &entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+// Runs op once with no failure to count its allocations, then once for each
+// of them with that allocation failing. check(result, n) judges the result
+// of the run in which allocation n failed (0: none did). Every run must give
+// back every block and every descriptor it took. Returns the allocations of
+// the clean run.
+template <typename Op, typename Check> long sweep_allocations(Op op, Check check) {
+    faults = {};
+    const long descriptors = open_descriptors();
+    check(op(), 0L);
+    const long needed = faults.calls;
+    EXPECT_EQ(faults.live, 0) << "the clean run leaks";
+    for (long n = 1; n <= needed; ++n) {
+        faults = {};
+        faults.fail_call = n;
+        check(op(), n);
+        EXPECT_EQ(faults.live, 0) << "leak when allocation " << n << " of " << needed << " fails";
+        EXPECT_EQ(open_descriptors(), descriptors) << "descriptor leak at allocation " << n;
+    }
+    faults = {};
+    return needed;
+}
+
+class FaultTest : public ::testing::Test {
+  protected:
+    TempDir dir;
+    void TearDown() override { faults = {}; }
+};
+
+TEST_F(FaultTest, AllocationsReachThisExecutable) {
+    const std::string path = dir.write("f", "x\n");
+    faults = {};
+    INTL_IOCS *s = intl_iocsfopen(path.c_str(), 1);
+    ASSERT_NE(s, nullptr);
+    EXPECT_GT(faults.calls, 0) << "the library's comn_malloc calls bypass the interposed wrapper";
+    EXPECT_GT(faults.live, 0);
+    EXPECT_EQ(intl_iocsfclose(s), 0);
+    EXPECT_EQ(faults.live, 0);
+
+    void *block = comn_calloc(4, 4); // calloc allocates through comn_malloc too
+    EXPECT_EQ(faults.live, 1);
+    comn_cfree(block);
+    EXPECT_EQ(faults.live, 0);
+}
+
+TEST_F(FaultTest, StreamOpenFailsCleanlyWhateverAllocationFails) {
+    const std::string path = dir.write("f", "line\n");
+    for (INTL_INT mode : {1, 2, 7, 9}) {
+        const long needed = sweep_allocations(
+            [&] {
+                INTL_IOCS *s = intl_iocsfopen(path.c_str(), mode);
+                if (s == nullptr)
+                    return false;
+                EXPECT_EQ(intl_iocsfclose(s), 0);
+                return true;
+            },
+            [&](bool opened, long n) { EXPECT_EQ(opened, n == 0) << "mode " << mode; });
+        EXPECT_GE(needed, 1);
+    }
+}
+
+TEST_F(FaultTest, CallocRefusesAnOverflowingProductWithoutAllocating) {
+    faults = {};
+    EXPECT_EQ(comn_calloc(0x10000, 0x10001), nullptr);
+    EXPECT_EQ(faults.calls, 0);
+    faults.fail_call = 1;
+    EXPECT_EQ(comn_calloc(2, 2), nullptr);
+    EXPECT_EQ(faults.live, 0);
+}
+
+// Reading a directory: the open succeeds, every read fails like end of file.
+TEST_F(FaultTest, StreamOnADirectoryReadsNothing) {
+    INTL_IOCS *s = intl_iocsfopen(dir.path().c_str(), 1);
+    ASSERT_NE(s, nullptr);
+    char buf[16];
+    EXPECT_EQ(intl_iocsfgets(buf, sizeof buf, s), nullptr);
+    EXPECT_EQ(intl_iocsfread(buf, 1, 4, s), 0);
+    EXPECT_EQ(intl_iocsfseek(s, 0, SEEK_CUR), 0);
+    EXPECT_EQ(intl_iocsfclose(s), 0);
+}
+
+// A file cut short after the first refill: the buffered bytes are still
+// delivered, then the cut shows as end of file, never as stale data.
+TEST_F(FaultTest, StreamSeesAFileTruncatedWhileOpen) {
+    std::string text;
+    for (int i = 0; i < 100; ++i)
+        text += "line " + std::to_string(i) + "\n";
+    const std::string path = dir.write("t", text);
+    INTL_IOCS *s = intl_iocsfopen(path.c_str(), 1);
+    ASSERT_NE(s, nullptr);
+    char buf[64];
+    ASSERT_NE(intl_iocsfgets(buf, sizeof buf, s), nullptr);
+    EXPECT_STREQ(buf, "line 0\n");
+    ASSERT_EQ(::truncate(path.c_str(), 600), 0);
+    std::string rest;
+    while (intl_iocsfgets(buf, sizeof buf, s) != nullptr)
+        rest += buf;
+    const std::size_t kept = text.rfind('\n', 599) + 1; // the unterminated tail is dropped
+    EXPECT_EQ(rest, text.substr(7, kept - 7));
+    EXPECT_EQ(intl_iocsfclose(s), 0);
+}
+
+// A descriptor closed underneath: reads fail as end of file, and closing the
+// stream reports the failed close but still frees the record and buffer.
+TEST_F(FaultTest, StreamWithItsDescriptorClosedUnderneath) {
+    const std::string path = dir.write("c", std::string(2000, 'x') + "\n");
+    faults = {};
+    INTL_IOCS *s = intl_iocsfopen(path.c_str(), 1);
+    ASSERT_NE(s, nullptr);
+    char buf[100];
+    ASSERT_NE(intl_iocsfgets(buf, sizeof buf, s), nullptr);
+    ::close(s->ne_fd);
+    int lines = 0;
+    while (intl_iocsfgets(buf, sizeof buf, s) != nullptr)
+        ++lines;
+    EXPECT_EQ(lines, 4) << "only what was buffered before the close";
+    EXPECT_EQ(intl_iocsfread(buf, 1, 1, s), 0);
+    EXPECT_EQ(intl_iocsfseek(s, 0, SEEK_SET), -1);
+    EXPECT_EQ(intl_iocsfwrite("x", 1, 1, s), -1);
+    EXPECT_EQ(intl_iocsfclose(s), -1);
+    EXPECT_EQ(faults.live, 0);
+}
+
+// Writes to a full device fail with -1 in every write mode.
+TEST_F(FaultTest, WritesToAFullDeviceFail) {
+    for (INTL_INT mode : {3, 5, 7, 9, 11}) {
+        INTL_IOCS *s = intl_iocsfopen("/dev/full", mode);
+        if (s == nullptr)
+            GTEST_SKIP() << "no /dev/full";
+        EXPECT_EQ(intl_iocsfwrite("abc", 1, 3, s), -1) << "mode " << mode;
+        EXPECT_EQ(intl_iocsfwrite("abc", 3, -1, s), 0) << "mode " << mode;
+        EXPECT_EQ(intl_iocsfclose(s), 0);
+    }
+}
+
+} // namespace
