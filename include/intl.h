@@ -316,6 +316,10 @@ typedef struct intl_xlate {
     INTL_XLIST xlist[256];
 } INTL_XLATE;
 
+/* Table building. Lists are sorted with intl_mapcompare (longer source
+ * sequences first, then ascending unsigned bytes); a list may hold any number
+ * of mappings. The intl_map_ operations return 0, -1 for a null mapping or
+ * value, -2 for a value too long (the mapping is then left as it was). */
 INTL_XLIST *intl_getxlist(INTL_XLATE *xlate, INTL_INT mapno);
 INTL_INT intl_getlistsize(const INTL_XLIST *xlist);
 void intl_inclistsize(INTL_XLIST *xlist);
@@ -324,11 +328,37 @@ INTL_INT intl_map_cpdest_mapping(INTL_MAP *curmap, const char *value);
 INTL_INT intl_map_cpdest_range(INTL_MAP *curmap, const char *value);
 int intl_mapcompare(const void *map1, const void *map2);
 
-/* Size of the buffer that intl_load_xlate needs for a compiled file. */
+/* Size of the buffer that intl_load_xlate needs for the compiled file
+ * <home>/charsets/<srv_charset>/<xlt_name>, or a negative code. For a file of
+ * F bytes the size is
+ *
+ *     F - 8 + B * (sizeof(INTL_XLATE) - 2048),  B = min(2, (F - 4) / 2052)
+ *
+ * (B = 0 when F < 4): B is the number of table blocks (a 4-byte code and a
+ * 2048-byte header each) that the file can hold after its version word. In
+ * the buffer each table is sizeof(INTL_XLATE) bytes of native list headers
+ * followed by its 24-byte records; the file holds 8-byte list headers. With
+ * 4-byte pointers (sizeof(INTL_XLATE) == 2048) the size is F - 8 and the
+ * buffer is the file's image; on LP64 (4096) it is F - 8 + 2048 * B. The size
+ * is exact for a file of one block, 4 bytes more than needed for two. A file
+ * of fewer than 8 bytes gives 0 or less (-4 for one holding only the version
+ * word), and it loads no table. -7 when the size does not fit the result. */
 INTL_INT intl_xlatesize(const char *srv_charset, const char *xlt_name);
+
+/* Loads the to-server and to-display tables of a compiled file into buf
+ * (at least intl_xlatesize() bytes, aligned for pointers); a table the file
+ * does not hold comes back null. 1 or a negative code; after a failure the
+ * buffer and both pointers are invalid. */
 INTL_INT intl_load_xlate(void *buf, const char *srv_charset, const char *xlt_name,
                          INTL_XLATE **xlt_tosrv, INTL_XLATE **xlt_todisp);
 
+/* Translates src by xlt (a plain copy when xlt is null); returns the bytes
+ * produced, with *srcbytes_used the source bytes consumed and *status 0
+ * (done), 1 (dest full: no mapping's output is split) or 2 (srcend 0 and the
+ * source ends inside a possible sequence). With a table, destlen -1 means no
+ * limit and a NUL after the output; the count of output bytes never passes
+ * INT32_MAX (status 1 there). Mappings with src_left outside 0..7 or
+ * dest_chars outside 0..8 are never used. */
 INTL_INT intl_xlate(const unsigned char *src, INTL_INT srclen, unsigned char *dest,
                     INTL_INT destlen, const INTL_XLATE *xlt, INTL_INT *srcbytes_used,
                     INTL_INT srcend, INTL_INT *status);

@@ -1,0 +1,225 @@
+// Compiled translation files: intl_xlatesize, intl_load_xlate.
+//
+// The file holds little-endian 32-bit integers, 8-byte list headers and
+// 24-byte mapping records on every platform. In the caller's buffer each
+// table is 256 native INTL_XLIST headers followed by its records; where a
+// pointer is 4 bytes that is the file's own layout, elsewhere the headers
+// are wider than in the file and intl_xlatesize accounts for it.
+#include "xlate/xlate.h"
+
+#include <array>
+#include <bit>
+#include <climits>
+#include <cstdint>
+#include <string_view>
+#include <sys/stat.h>
+
+using namespace intl::xlate;
+
+namespace {
+
+constexpr std::size_t path_size = 512; // 511 characters and the terminator
+constexpr INTL_INT word_bytes = 4;
+constexpr INTL_INT file_header_bytes = 8; // listsize and a pointer's place
+constexpr INTL_INT record_bytes = 24;
+constexpr INTL_INT table_header_bytes = list_count * file_header_bytes;
+constexpr INTL_INT block_min_bytes = word_bytes + table_header_bytes; // tabcode + header
+constexpr INTL_INT max_blocks = 2;
+constexpr INTL_INT tabcode_todisp = 1;
+constexpr INTL_INT open_read_only = 2;
+
+// Extra room a loaded table takes over its file image (0 with 4-byte pointers).
+constexpr INTL_INT widening = static_cast<INTL_INT>(sizeof(INTL_XLATE)) - table_header_bytes;
+
+static_assert(sizeof(INTL_MAP) == record_bytes, "records are used in place");
+static_assert(sizeof(INTL_XLATE) % alignof(INTL_XLIST) == 0, "records follow headers aligned");
+
+// Appends a piece to the path of `len` characters; false when the result
+// would not fit with its terminator.
+bool append(std::span<char, path_size> path, std::size_t &len, std::string_view piece) {
+    if (len >= path_size || piece.size() >= path_size - len)
+        return false;
+    std::memcpy(path.data() + len, piece.data(), piece.size());
+    len += piece.size();
+    path[len] = '\0';
+    return true;
+}
+
+// A caller's NUL-terminated name, looked at no further than the path allows.
+std::string_view name_piece(const char *name) {
+    return {name, intl::bounded_length(name, path_size)};
+}
+
+// The installation directory + "/charsets/" + charset + "/" + file name;
+// INTL_OK or a negative code.
+INTL_INT compose_path(std::span<char, path_size> path, const char *charset, const char *name) {
+    const INTL_INT homelen = intl_home(path.data(), static_cast<INTL_INT>(path_size));
+    if (homelen < 0)
+        return homelen;
+    auto len = static_cast<std::size_t>(homelen);
+    const bool fits = append(path, len, "/charsets/") && append(path, len, name_piece(charset)) &&
+                      append(path, len, "/") && append(path, len, name_piece(name));
+    return fits ? INTL_OK : INTL_E_PATHLONG;
+}
+
+// A little-endian 32-bit integer of the file.
+INTL_INT le32(const unsigned char *p) {
+    const auto u = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+                   static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+    return static_cast<INTL_INT>(u);
+}
+
+// Closes the stream on every way out of the loader.
+struct StreamGuard {
+    INTL_IOCS *stream;
+    explicit StreamGuard(INTL_IOCS *s) : stream(s) {}
+    StreamGuard(const StreamGuard &) = delete;
+    StreamGuard &operator=(const StreamGuard &) = delete;
+    ~StreamGuard() {
+        if (stream != nullptr)
+            intl_iocsfclose(stream);
+    }
+};
+
+// Reads one 32-bit word; false at the end of the file.
+bool read_word(INTL_IOCS *s, INTL_INT &word) {
+    std::array<unsigned char, word_bytes> raw;
+    if (intl_iocsfread(reinterpret_cast<char *>(raw.data()), word_bytes, 1, s) != 1)
+        return false;
+    word = le32(raw.data());
+    return true;
+}
+
+// Fills the native list headers from the file's. Where pointers are 4 bytes
+// an empty list keeps the file's bytes, so the buffer is the file's image;
+// elsewhere its pointer is null.
+void decode_headers(INTL_XLATE &table, const unsigned char *raw) {
+    std::memset(&table, 0, sizeof table);
+    for (int i = 0; i < list_count; ++i) {
+        const unsigned char *header = raw + i * file_header_bytes;
+        table.xlist[i].listsize = le32(header);
+        if constexpr (sizeof(INTL_MAP *) == word_bytes)
+            std::memcpy(&table.xlist[i].list, header + word_bytes, word_bytes);
+    }
+}
+
+// Records are used in place; on a big-endian machine their integers are
+// turned round after reading.
+void records_to_native(INTL_MAP *records, INTL_INT count) {
+    if constexpr (std::endian::native != std::endian::little) {
+        for (INTL_INT i = 0; i < count; ++i) {
+            INTL_MAP &m = records[i];
+            m.src_left = le32(reinterpret_cast<const unsigned char *>(&m.src_left));
+            m.dest_chars = le32(reinterpret_cast<const unsigned char *>(&m.dest_chars));
+        }
+    }
+}
+
+// Reads the records of every non-empty list to `at` and points the list
+// there; INTL_OK, or -153 when the file ends early or a list's byte count
+// does not fit 32 bits.
+INTL_INT read_lists(INTL_IOCS *s, INTL_XLATE &table, unsigned char *&at) {
+    for (INTL_XLIST &list : table.xlist) {
+        if (list.listsize <= 0)
+            continue;
+        if (list.listsize > INT32_MAX / record_bytes)
+            return INTL_E_READ;
+        list.list = reinterpret_cast<INTL_MAP *>(at);
+        if (intl_iocsfread(reinterpret_cast<char *>(at), record_bytes, list.listsize, s) !=
+            list.listsize)
+            return INTL_E_READ;
+        records_to_native(list.list, list.listsize);
+        at += static_cast<std::size_t>(list.listsize) * record_bytes;
+    }
+    return INTL_OK;
+}
+
+// Reads one table block after its code word: the table header, then the
+// lists. The table pointer is set before the lists are read.
+INTL_INT read_table(INTL_IOCS *s, INTL_XLATE *&table, unsigned char *&at) {
+    std::array<unsigned char, table_header_bytes> raw;
+    if (intl_iocsfread(reinterpret_cast<char *>(raw.data()), file_header_bytes, list_count, s) !=
+        list_count)
+        return INTL_E_READ;
+    table = reinterpret_cast<INTL_XLATE *>(at);
+    decode_headers(*table, raw.data());
+    at += sizeof(INTL_XLATE);
+    return read_lists(s, *table, at);
+}
+
+// Reads up to two table blocks into buf; a missing block ends the file.
+INTL_INT read_blocks(INTL_IOCS *s, unsigned char *buf, INTL_XLATE **tosrv, INTL_XLATE **todisp) {
+    bool have_tosrv = false;
+    bool have_todisp = false;
+    unsigned char *at = buf;
+    for (INTL_INT block = 0; block < max_blocks; ++block) {
+        INTL_INT tabcode = 0;
+        if (!read_word(s, tabcode))
+            break;
+        const bool display = tabcode == tabcode_todisp;
+        (display ? have_todisp : have_tosrv) = true;
+        const INTL_INT rc = read_table(s, display ? *todisp : *tosrv, at);
+        if (rc != INTL_OK)
+            return rc;
+    }
+    if (!have_tosrv)
+        *tosrv = nullptr;
+    if (!have_todisp)
+        *todisp = nullptr;
+    return INTL_OK;
+}
+
+// What a load writes at most for a file of `filesize` bytes: its bytes after
+// the version word less each block's code word, plus the widening of each
+// table header that can fit in the file.
+std::int64_t loaded_size(std::int64_t filesize) {
+    const std::int64_t blocks =
+        filesize < word_bytes
+            ? 0
+            : std::min<std::int64_t>(max_blocks, (filesize - word_bytes) / (block_min_bytes));
+    return filesize - word_bytes * max_blocks + blocks * widening;
+}
+
+} // namespace
+
+extern "C" {
+
+INTL_INT intl_xlatesize(const char *srv_charset, const char *xlt_name) {
+    if (srv_charset == nullptr)
+        return INTL_E_NOCHARSET;
+    if (xlt_name == nullptr)
+        return INTL_E_NOXLTNAME;
+    std::array<char, path_size> path;
+    const INTL_INT rc = compose_path(path, srv_charset, xlt_name);
+    if (rc != INTL_OK)
+        return rc;
+    struct stat info;
+    if (::stat(path.data(), &info) != 0)
+        return INTL_E_STAT;
+    const std::int64_t size = loaded_size(info.st_size);
+    return size > INT32_MAX ? INTL_E_OVERFLOW : static_cast<INTL_INT>(size);
+}
+
+INTL_INT intl_load_xlate(void *buf, const char *srv_charset, const char *xlt_name,
+                         INTL_XLATE **xlt_tosrv, INTL_XLATE **xlt_todisp) {
+    if (buf == nullptr)
+        return INTL_E_NULLBUF;
+    if (srv_charset == nullptr)
+        return INTL_E_NOCHARSET;
+    if (xlt_name == nullptr)
+        return INTL_E_NOXLTNAME;
+    if (xlt_tosrv == nullptr || xlt_todisp == nullptr)
+        return INTL_E_NOXLTTABLE;
+    std::array<char, path_size> path;
+    const INTL_INT rc = compose_path(path, srv_charset, xlt_name);
+    if (rc != INTL_OK)
+        return rc;
+    StreamGuard file(intl_iocsfopen(path.data(), open_read_only));
+    if (file.stream == nullptr)
+        return INTL_E_OPEN;
+    INTL_INT version = 0; // accepted whatever it says
+    if (!read_word(file.stream, version))
+        return INTL_E_READ;
+    return read_blocks(file.stream, static_cast<unsigned char *>(buf), xlt_tosrv, xlt_todisp);
+}
+}
