@@ -340,9 +340,10 @@ int intl_mapcompare(const void *map1, const void *map2);
  * followed by its 24-byte records; the file holds 8-byte list headers. With
  * 4-byte pointers (sizeof(INTL_XLATE) == 2048) the size is F - 8 and the
  * buffer is the file's image; on LP64 (4096) it is F - 8 + 2048 * B. The size
- * is exact for a file of one block, 4 bytes more than needed for two. A file
- * of fewer than 8 bytes gives 0 or less (-4 for one holding only the version
- * word), and it loads no table. -7 when the size does not fit the result. */
+ * is exact for a file of one block and nothing more, 4 bytes more than needed
+ * for two. A file of fewer than 8 bytes gives 0 or less (-4 for one holding
+ * only the version word) and loads no table. -7 when the size does not fit
+ * the result. */
 INTL_INT intl_xlatesize(const char *srv_charset, const char *xlt_name);
 
 /* Loads the to-server and to-display tables of a compiled file into buf
