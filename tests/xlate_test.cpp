@@ -365,8 +365,8 @@ TEST(Engine, ZeroBytesInPatternsSortAndMatch) {
 TEST(Engine, OutputCountStopsAtTheLargestResult) {
     // 2^28 zero bytes, each mapped to 8 bytes: the 2^28th output would take
     // the count past INT32_MAX. Zero pages cost no memory.
-#ifdef __SANITIZE_ADDRESS__
-    GTEST_SKIP() << "2^28 positions take too long instrumented; the result shows any overflow";
+#if !defined(NDEBUG) || defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "2^28 positions: only in optimized builds without instrumentation";
 #endif
     const std::size_t len = std::size_t{1} << 28;
     void *zeros = ::mmap(nullptr, len, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
