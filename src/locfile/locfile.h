@@ -1,0 +1,46 @@
+// Internal header of the localization file reader: the few rules that every
+// scanner of the reader shares.
+#ifndef INTL_LOCFILE_LOCFILE_H
+#define INTL_LOCFILE_LOCFILE_H
+
+#include "frame/frame.h"
+
+namespace intl::loc {
+
+// Starts a scanning call: false when the caller gets null at once (no status
+// variable, or no record, reported as -13); otherwise the status is 0.
+inline bool start_scan(const INTL_LOCFILE *locfile, INTL_INT *status) {
+    if (status == nullptr)
+        return false;
+    *status = 0;
+    if (locfile == nullptr) {
+        *status = INTL_E_BADLOCFILE;
+        return false;
+    }
+    return true;
+}
+
+// Every position from linelen on reads as the newline, so that no scan steps
+// past the current line whatever the file made its syntax characters.
+inline bool at_line_end(const INTL_LOCFILE &lf, INTL_INT pos) {
+    return pos >= lf.linelen;
+}
+
+// The character at pos, or the newline at or past the end of the line.
+inline char char_at(const INTL_LOCFILE &lf, INTL_INT pos) {
+    return at_line_end(lf, pos) ? '\n' : lf.line[pos];
+}
+
+// The text of a zero-terminated fixed field.
+template <std::size_t N> std::string_view field_text(const char (&field)[N]) {
+    return {field, bounded_length(field, N)};
+}
+
+// True when the current entry is called name.
+inline bool entry_is(const INTL_LOCFILE &lf, std::string_view name) {
+    return field_text(lf.entry) == name;
+}
+
+} // namespace intl::loc
+
+#endif

@@ -1,0 +1,238 @@
+// Values of the localization file reader: intl_nextvalue.
+#include "locfile/locfile.h"
+
+#include <optional>
+
+namespace {
+
+using intl::loc::at_line_end;
+using intl::loc::char_at;
+
+// A value longer than this is handed out in pieces.
+constexpr std::size_t piece_limit = sizeof(INTL_LOCFILE::value) - 1;
+
+// The value of a hexadecimal digit, or -1.
+int hex_value(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+bool is_quote(char c) {
+    return c == '"' || c == '\'';
+}
+
+bool is_blank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// The state of one intl_nextvalue call. A rule that ends the call returns the
+// call's result; std::nullopt means the scan goes on.
+struct ValueScan {
+    INTL_LOCFILE &lf;
+    INTL_INT *status;
+    // The entries that state the separator and the escape character deliver
+    // them as plain values.
+    bool names_separator = intl::loc::entry_is(lf, "list_separator");
+    bool names_escape = intl::loc::entry_is(lf, "escape");
+    std::size_t written = 0;
+    std::size_t significant = 0; // trailing white space after this is cut
+    bool quoted = false;
+    char quote_char = '\0';
+    bool ishex = false;
+
+    char at(INTL_INT ahead = 0) const { return char_at(lf, lf.linepos + ahead); }
+    bool at_end(INTL_INT ahead = 0) const { return at_line_end(lf, lf.linepos + ahead); }
+
+    // Appends one byte; a significant byte keeps all white space before it.
+    void put(char c, bool is_significant) {
+        lf.value[written++] = c;
+        if (is_significant)
+            significant = written;
+    }
+
+    char *deliver(std::size_t length, INTL_INT code = 0) {
+        lf.value[length] = '\0';
+        *status = code;
+        return lf.value;
+    }
+
+    char *deliver_alone(char c) {
+        lf.value[0] = c;
+        return deliver(1);
+    }
+
+    // The value ends at its significant text, and so does the entry's list.
+    char *end_list() {
+        lf.end_of_list = 1;
+        return deliver(significant);
+    }
+
+    // Hands out the first piece of a long value; the quoting state goes to
+    // the record so that the next call resumes inside an open stretch.
+    char *cut_piece() {
+        lf.isquoted = quoted;
+        if (quoted)
+            lf.quote_char = quote_char;
+        return deliver(written, 1);
+    }
+};
+
+// Takes over the quoting state that a cut piece left in the record.
+void resume_quoting(ValueScan &s) {
+    s.quoted = s.lf.isquoted != 0;
+    if (s.quoted)
+        s.quote_char = s.lf.quote_char;
+    s.lf.isquoted = 0;
+}
+
+// Before a value, blanks are skipped and the escape character serves only to
+// continue the value on the next line.
+std::optional<char *> skip_leading(ValueScan &s) {
+    while (!s.at_end() && (is_blank(s.at()) || s.at() == s.lf.escape)) {
+        const bool escaped = !is_blank(s.at());
+        ++s.lf.linepos;
+        if (!escaped)
+            continue;
+        if (s.names_escape) {
+            // Standing last on its line it is the value, not a continuation.
+            if (s.at_end())
+                s.lf.end_of_list = 1;
+            return s.deliver_alone(s.lf.escape);
+        }
+        if (s.at_end() && intl_nextline(&s.lf, s.status) == nullptr)
+            return nullptr;
+    }
+    return std::nullopt;
+}
+
+// A quote opens a stretch, closes it, or (doubled, or the other kind) is text.
+void take_quote(ValueScan &s, char c) {
+    if (!s.quoted) {
+        s.quoted = true;
+        s.quote_char = c;
+        s.ishex = false;
+    } else if (c != s.quote_char) {
+        s.put(c, true);
+    } else if (s.at(1) == c) {
+        s.put(c, true);
+        ++s.lf.linepos;
+    } else {
+        // The closing quote is significant: blanks inside the stretch stay.
+        s.quoted = false;
+        s.significant = s.written;
+    }
+    ++s.lf.linepos;
+}
+
+std::optional<char *> take_separator(ValueScan &s) {
+    const char separator = s.lf.list_sep;
+    ++s.lf.linepos;
+    return s.names_separator ? s.deliver_alone(separator) : s.deliver(s.significant);
+}
+
+// The escape character takes the next character literally, or continues the
+// value on the next line; a continuation into a heading or the end of the
+// file ends the list.
+std::optional<char *> take_escaped(ValueScan &s) {
+    if (s.names_escape)
+        return s.deliver_alone(s.lf.escape);
+    ++s.lf.linepos;
+    if (!s.at_end()) {
+        s.put(s.at(), true);
+        ++s.lf.linepos;
+        return std::nullopt;
+    }
+    if (intl_nextline(&s.lf, s.status) != nullptr)
+        return std::nullopt;
+    if (*s.status < 0)
+        return nullptr;
+    return s.end_list();
+}
+
+// One byte from a pair of hexadecimal digits; a character that cannot begin
+// a pair ends the run and is taken as ordinary text.
+std::optional<char *> take_hex_byte(ValueScan &s) {
+    const char first = s.at();
+    const int high = hex_value(first);
+    if (high < 0) {
+        s.ishex = false;
+        s.put(first, !intl::is_space(first));
+        ++s.lf.linepos;
+        return std::nullopt;
+    }
+    const int low = hex_value(s.at(1));
+    if (low < 0) {
+        // A pair broken by the newline leaves linepos on the newline, so the
+        // next call ends the list instead of reading beyond the line.
+        s.lf.linepos += s.at_end(1) ? 1 : 2;
+        s.deliver(s.written, INTL_E_ODDHEX);
+        return nullptr;
+    }
+    s.put(static_cast<char>(high * 16 + low), true);
+    s.lf.linepos += 2;
+    return std::nullopt;
+}
+
+bool starts_hex_run(const ValueScan &s, char c) {
+    return !s.quoted && !s.ishex && c == '0' && s.at(1) == 'x';
+}
+
+// The main loop: the first rule that matches the character applies.
+char *scan_value(ValueScan &s) {
+    for (;;) {
+        if (s.written == piece_limit)
+            return s.cut_piece();
+        const char c = s.at();
+        // The newline ends the value, inside quotes too, whatever syntax
+        // character the file made of it.
+        if (s.at_end())
+            return s.end_list();
+        std::optional<char *> result;
+        if (is_quote(c)) {
+            take_quote(s, c);
+        } else if (!s.quoted && c == s.lf.list_sep) {
+            result = take_separator(s);
+        } else if (!s.quoted && c == s.lf.comment_char) {
+            result = s.end_list();
+        } else if (c == s.lf.escape) {
+            result = take_escaped(s);
+        } else if (starts_hex_run(s, c)) {
+            s.ishex = true;
+            s.lf.linepos += 2;
+        } else if (s.ishex) {
+            result = take_hex_byte(s);
+        } else {
+            s.put(c, s.quoted || !intl::is_space(c));
+            ++s.lf.linepos;
+        }
+        if (result)
+            return *result;
+    }
+}
+
+} // namespace
+
+extern "C" {
+
+char *intl_nextvalue(INTL_LOCFILE *locfile, INTL_INT *end_of_list) {
+    if (!intl::loc::start_scan(locfile, end_of_list))
+        return nullptr;
+    ValueScan s{*locfile, end_of_list};
+    resume_quoting(s);
+    if (locfile->eof || locfile->end_of_section || locfile->end_of_list) {
+        *end_of_list = 1;
+        return nullptr;
+    }
+    // A piece cut inside quotes resumes at its first unconsumed character:
+    // blanks there belong to the value.
+    if (!s.quoted)
+        if (auto result = skip_leading(s))
+            return *result;
+    return scan_value(s);
+}
+}
