@@ -220,17 +220,34 @@ typedef struct intl_dateinfo {
     INTL_INT is12hour;
 } INTL_DATEINFO;
 
+/* The scanners return a pointer into the record (overwritten by the next
+ * call that fills the same field) and report through their status variable:
+ * 0 with an item; 1 with null at the end of the level; a negative code with
+ * null on error; and, from intl_nextvalue only, 1 with a pointer for the
+ * first 512 bytes of a longer value, whose rest the next call delivers. With
+ * a null status pointer they return null and touch nothing. Walk a file with
+ * intl_nextsection until null, in each section intl_nextentry until null,
+ * and for each entry intl_nextvalue as long as wanted. */
 char *intl_nextline(INTL_LOCFILE *locfile, INTL_INT *end_of_section);
 INTL_INT intl_linenum(const INTL_LOCFILE *locfile);
 char *intl_nextsection(INTL_LOCFILE *locfile, INTL_INT *eof);
 char *intl_nextentry(INTL_LOCFILE *locfile, INTL_INT *end_of_section);
 char *intl_nextvalue(INTL_LOCFILE *locfile, INTL_INT *end_of_list);
+
+/* Open a file (intl_fopen: a stream opened for reading, which the record
+ * then owns) and read its syntax and file-format section; 1 or a code.
+ * After a failure past the argument checks and the file's opening, the
+ * stream stays in the record and intl_close releases it. */
 INTL_INT intl_open(const char *filename, INTL_LOCFILE *locfile);
 INTL_INT intl_fopen(INTL_IOCS *file, INTL_LOCFILE *locfile);
+
+/* Releases the record's stream; 1, or -152 when closing fails or the record
+ * holds no stream (as after an earlier close). */
 INTL_INT intl_close(INTL_LOCFILE *locfile);
 INTL_INT intl_getversion(const INTL_LOCFILE *locfile);
 
-/* Reads the rest of the current section over the English defaults. */
+/* Reads the rest of the current section over the English defaults; 1 or a
+ * code. A name longer than its field is refused with -10. */
 INTL_INT intl_datetime(INTL_LOCFILE *locfile, INTL_DATEINFO *dateinfo);
 
 /* ------------------------------------------------------------------------ */
