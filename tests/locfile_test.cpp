@@ -2,15 +2,14 @@
 // values, opening and the datetime section.
 #include <intl.h>
 
+#include "temp_dir.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <ostream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -43,26 +42,17 @@ std::string entry_file(const std::string &value_text) {
 
 class Locfile : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/locfile_test.XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-
     void TearDown() override {
         if (opened_) {
             EXPECT_EQ(intl_close(&lf_), INTL_OK);
         }
-        for (const auto &path : paths_)
-            std::remove(path.c_str());
-        rmdir(dir_.c_str());
     }
 
     // Writes bytes to a new file of the temporary directory.
     std::string write_file(const std::string &bytes) {
-        paths_.push_back(dir_ + "/f" + std::to_string(paths_.size()) + ".loc");
-        std::ofstream(paths_.back(), std::ios::binary) << bytes;
-        return paths_.back();
+        char name[32];
+        std::snprintf(name, sizeof name, "f%d.loc", files_++);
+        return dir_.write(name, bytes);
     }
 
     // Opens bytes as a file, closing the file opened before.
@@ -120,8 +110,8 @@ class Locfile : public ::testing::Test {
         ASSERT_EQ(entry(), item("k", 0));
     }
 
-    std::string dir_;
-    std::vector<std::string> paths_;
+    TempDir dir_;
+    int files_ = 0;
     INTL_LOCFILE lf_{};
     bool opened_ = false;
 };
@@ -188,7 +178,7 @@ TEST_F(Locfile, OpenChecksArguments) {
     INTL_LOCFILE lf{};
     EXPECT_EQ(intl_open(nullptr, &lf), INTL_E_NOLOCNAME);
     EXPECT_EQ(intl_open("x", nullptr), INTL_E_BADLOCFILE);
-    EXPECT_EQ(intl_open((dir_ + "/missing").c_str(), &lf), INTL_E_OPEN);
+    EXPECT_EQ(intl_open((dir_.path() / "missing").c_str(), &lf), INTL_E_OPEN);
     EXPECT_EQ(intl_close(&lf), INTL_E_CLOSE); // nothing to release
     EXPECT_EQ(intl_fopen(nullptr, &lf), INTL_E_BADFILE);
     INTL_IOCS *stream = intl_iocsfopen(write_file("; c\n[s]\n").c_str(), 1);
