@@ -12,10 +12,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -194,6 +197,63 @@ TEST_F(FaultTest, WritesToAFullDeviceFail) {
         EXPECT_EQ(intl_iocsfwrite("abc", 3, -1, s), 0) << "mode " << mode;
         EXPECT_EQ(intl_iocsfclose(s), 0);
     }
+}
+
+// A compiled file with one to-server table mapping "a" to "b".
+std::string one_mapping_file() {
+    std::string file(8, '\0');
+    file[0] = 1; // version 1, tabcode 0
+    for (int b = 0; b < 256; ++b) {
+        std::string header(8, '\0');
+        header[0] = b == 'a' ? 1 : 0; // listsize
+        file += header;
+    }
+    std::string record(24, '\0');
+    record[4] = 1;    // dest_chars
+    record[15] = 'b'; // dest_pattern
+    return file + record;
+}
+
+TEST_F(FaultTest, LoaderFailsCleanlyWhateverAllocationFails) {
+    dir.write("charsets/cs/t.xlt", one_mapping_file());
+    ASSERT_EQ(intl_sethome(dir.path().c_str()), INTL_OK);
+    const INTL_INT size = intl_xlatesize("cs", "t.xlt");
+    ASSERT_GT(size, 0);
+    std::vector<std::uint64_t> buf(static_cast<std::size_t>(size) / 8 + 1);
+    const long needed = sweep_allocations(
+        [&]() -> INTL_INT {
+            INTL_XLATE *tosrv = nullptr;
+            INTL_XLATE *todisp = nullptr;
+            const INTL_INT rc = intl_load_xlate(buf.data(), "cs", "t.xlt", &tosrv, &todisp);
+            if (rc != INTL_OK)
+                return rc;
+            unsigned char out[8];
+            INTL_INT used = 0;
+            INTL_INT status = 0;
+            const auto *src = reinterpret_cast<const unsigned char *>("cab");
+            return intl_xlate(src, 3, out, -1, tosrv, &used, 1, &status) == 3 &&
+                           std::memcmp(out, "cbb", 4) == 0
+                       ? INTL_OK
+                       : INTL_E_GENERAL;
+        },
+        [](INTL_INT rc, long n) { EXPECT_EQ(rc, n == 0 ? INTL_OK : INTL_E_OPEN) << n; });
+    EXPECT_GE(needed, 1);
+    intl_sethome(nullptr);
+}
+
+// A directory where the file should be: it has a size but nothing to read.
+TEST_F(FaultTest, LoaderOnADirectory) {
+    std::filesystem::create_directories(dir.path() / "charsets" / "cs" / "t.xlt");
+    ASSERT_EQ(intl_sethome(dir.path().c_str()), INTL_OK);
+    faults = {};
+    std::vector<std::uint64_t> buf(1024);
+    INTL_XLATE *tosrv = nullptr;
+    INTL_XLATE *todisp = nullptr;
+    EXPECT_EQ(intl_load_xlate(buf.data(), "cs", "t.xlt", &tosrv, &todisp), INTL_E_READ);
+    EXPECT_EQ(faults.live, 0);
+    EXPECT_EQ(intl_xlatesize("cs", "missing"), INTL_E_STAT);
+    EXPECT_EQ(intl_load_xlate(buf.data(), "cs", "missing", &tosrv, &todisp), INTL_E_OPEN);
+    intl_sethome(nullptr);
 }
 
 } // namespace
