@@ -1,0 +1,322 @@
+// The argument-list formatter: intl_strblist and intl__strblist fill the
+// numbered placeholders of a template from an array of argument records.
+#include "frame/frame.h"
+#include "message/specifier.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cwchar>
+
+namespace {
+
+using intl::message::Family;
+using intl::message::Specifier;
+
+// Placeholder numbers stop taking digits once they exceed this.
+constexpr INTL_INT placeholder_digits_limit = 20;
+
+// First size of a conversion's temporary buffer: enough for any number, so
+// that only long texts pay for a second, exactly sized rendering.
+constexpr INTL_INT scratch_first_size = 256;
+
+// The caller's buffer: where the next byte goes and how many bytes are left,
+// the byte of the message's terminator included.
+struct Output {
+    char *pos;
+    INTL_INT left;
+
+    // A piece of len bytes fits when it still leaves the terminator's byte.
+    bool fits(std::size_t len) const { return len <= static_cast<std::size_t>(left - 1); }
+
+    void put(const char *bytes, std::size_t len) {
+        std::memcpy(pos, bytes, len);
+        advance(len);
+    }
+
+    void advance(std::size_t len) {
+        pos += len;
+        left -= static_cast<INTL_INT>(len);
+    }
+};
+
+// The temporary buffer of one standard conversion, given back on every way out.
+class Scratch {
+  public:
+    Scratch() = default;
+    Scratch(const Scratch &) = delete;
+    Scratch &operator=(const Scratch &) = delete;
+    ~Scratch() { comn_free(data_); }
+
+    // Replaces the buffer by one of size bytes; false when none can be had.
+    bool take(std::size_t size) {
+        comn_free(data_);
+        data_ = static_cast<char *>(comn_malloc(static_cast<INTL_UINT>(size)));
+        size_ = data_ != nullptr ? size : 0;
+        return data_ != nullptr;
+    }
+
+    char *data() const { return data_; }
+    std::size_t size() const { return size_; }
+
+  private:
+    char *data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+bool is_value_type(INTL_INT code) {
+    return code >= INTL_T_SHORT && code <= INTL_T_DOUBLE;
+}
+
+// Copies the template's plain bytes up to the next "%" as far as they leave
+// the terminator's byte.
+void copy_plain_run(Output &out, std::string_view &rest) {
+    std::size_t run = std::min(rest.size(), static_cast<std::size_t>(out.left - 1));
+    if (const void *percent = std::memchr(rest.data(), '%', run))
+        run = static_cast<std::size_t>(static_cast<const char *>(percent) - rest.data());
+    out.put(rest.data(), run);
+    rest.remove_prefix(run);
+}
+
+// Consumes a placeholder's "%", number and closing byte; the number, 0 when
+// no digit follows. Digits after a number above the limit stay text.
+INTL_INT take_placeholder(std::string_view &rest) {
+    rest.remove_prefix(1);
+    INTL_INT number = 0;
+    while (!rest.empty() && intl::is_digit(rest.front()) && number <= placeholder_digits_limit) {
+        number = number * 10 + (rest.front() - '0');
+        rest.remove_prefix(1);
+    }
+    if (!rest.empty())
+        rest.remove_prefix(1);
+    return number;
+}
+
+INTL_INT render_custom(Output &out, const INTL_ARGVAL &arg) {
+    if (!is_value_type(arg.value_type))
+        return INTL_E_DATATYPE;
+    const INTL_FMT &entry = *arg.custom;
+    if (entry.conversion == nullptr)
+        return INTL_E_NOCONVERT;
+    void *value = arg.value_type == INTL_T_PTR
+                      ? arg.value.ptr_val
+                      : const_cast<void *>(static_cast<const void *>(&arg.value));
+    if (entry.conversion(entry.fmt, value, nullptr) > out.left - 1)
+        return INTL_E_OVERFLOW;
+    const INTL_INT status = entry.conversion(entry.fmt, value, out.pos);
+    if (status < 0)
+        return status;
+    // A routine that wrote past its announcement must not move us past the end.
+    const std::size_t len = intl::bounded_length(out.pos, static_cast<std::size_t>(out.left));
+    if (!out.fits(len))
+        return INTL_E_OVERFLOW;
+    out.advance(len);
+    return 0;
+}
+
+bool suits(Family family, INTL_INT value_type) {
+    switch (family) {
+    case Family::floating:
+        return value_type == INTL_T_DOUBLE;
+    case Family::signed_int:
+    case Family::unsigned_int:
+        return value_type >= INTL_T_SHORT && value_type <= INTL_T_ULONG;
+    case Family::pointer:
+        return value_type == INTL_T_PTR;
+    default:
+        return false;
+    }
+}
+
+// Reads the record's specifier text; false unless it is one terminated
+// standard conversion whose stars and value the record supplies, since
+// snprintf would otherwise read arguments it was never given.
+bool read_cvtspec(const INTL_ARGVAL &arg, Specifier &spec) {
+    const std::size_t len = intl::bounded_length(arg.cvtspec, sizeof arg.cvtspec);
+    if (len == sizeof arg.cvtspec || len < 2 || arg.cvtspec[0] != '%')
+        return false;
+    spec = intl::message::scan_specifier(std::string_view(arg.cvtspec + 1, len - 1));
+    return spec.complete && spec.length + 2 == len && spec.stars == arg.numstars &&
+           suits(intl::message::family_of(spec.conversion), arg.value_type);
+}
+
+// The integer value of type codes 1 to 6, widened without changing it.
+std::int64_t integer_of(const INTL_ARGVAL &arg) {
+    switch (arg.value_type) {
+    case INTL_T_SHORT:
+        return arg.value.short_val;
+    case INTL_T_USHORT:
+        return arg.value.ushort_val;
+    case INTL_T_INT:
+        return arg.value.int_val;
+    case INTL_T_UINT:
+        return arg.value.uint_val;
+    case INTL_T_LONG:
+        return arg.value.long_val;
+    default:
+        return arg.value.ulong_val;
+    }
+}
+
+// snprintf with the record's stars and then one value; the length of the
+// full rendering, or negative when the C library refuses it.
+template <class T> int format_with_stars(const Scratch &buf, const INTL_ARGVAL &arg, T value) {
+    switch (arg.numstars) {
+    case 0:
+        return std::snprintf(buf.data(), buf.size(), arg.cvtspec, value);
+    case 1:
+        return std::snprintf(buf.data(), buf.size(), arg.cvtspec, arg.stars[0], value);
+    default:
+        return std::snprintf(buf.data(), buf.size(), arg.cvtspec, arg.stars[0], arg.stars[1],
+                             value);
+    }
+}
+
+// Hands snprintf the type its conversion letter reads. Longs carry 32 bits on
+// every platform, so "l" values are widened from 32 bits by the letter's sign.
+int format_value(const Scratch &buf, const INTL_ARGVAL &arg, const Specifier &spec) {
+    const bool is_long = spec.size == 'l';
+    switch (intl::message::family_of(spec.conversion)) {
+    case Family::floating:
+        return format_with_stars(buf, arg, arg.value.doubleval);
+    case Family::pointer:
+        if (spec.conversion == 'p')
+            return format_with_stars(buf, arg, arg.value.ptr_val);
+        if (is_long)
+            return format_with_stars(buf, arg, static_cast<const wchar_t *>(arg.value.ptr_val));
+        return format_with_stars(buf, arg, static_cast<const char *>(arg.value.ptr_val));
+    case Family::unsigned_int: {
+        const auto value = static_cast<std::uint32_t>(integer_of(arg));
+        if (is_long)
+            return format_with_stars(buf, arg, static_cast<unsigned long>(value));
+        return format_with_stars(buf, arg, static_cast<unsigned>(value));
+    }
+    default: {
+        const auto value = static_cast<std::int32_t>(integer_of(arg));
+        if (is_long && spec.conversion == 'c')
+            return format_with_stars(buf, arg, static_cast<wint_t>(value));
+        if (is_long)
+            return format_with_stars(buf, arg, static_cast<long>(value));
+        return format_with_stars(buf, arg, static_cast<int>(value));
+    }
+    }
+}
+
+// Renders through snprintf into a temporary buffer and copies the text, up to
+// its first zero byte, to the output.
+INTL_INT render_formatted(Output &out, const INTL_ARGVAL &arg, const Specifier &spec) {
+    Scratch buf;
+    if (!buf.take(static_cast<std::size_t>(std::min(out.left, scratch_first_size))))
+        return INTL_E_NOMEM;
+    int full = format_value(buf, arg, spec);
+    if (full < 0)
+        return INTL_E_FORMATSYNTAX;
+    if (!out.fits(static_cast<std::size_t>(full)))
+        return INTL_E_OVERFLOW;
+    if (static_cast<std::size_t>(full) >= buf.size()) {
+        if (!buf.take(static_cast<std::size_t>(full) + 1))
+            return INTL_E_NOMEM;
+        if (format_value(buf, arg, spec) < 0)
+            return INTL_E_FORMATSYNTAX;
+    }
+    out.put(buf.data(), intl::bounded_length(buf.data(), buf.size()));
+    return 0;
+}
+
+// A count conversion renders nothing; it stores the count a rendering of this
+// conversion alone yields, 0, in the width its size letter names.
+void store_count(const INTL_ARGVAL &arg, char size) {
+    void *target = arg.value.ptr_val;
+    if (target == nullptr)
+        return;
+    if (size == 'h')
+        *static_cast<short *>(target) = 0;
+    else if (size == 'l')
+        *static_cast<long *>(target) = 0;
+    else
+        *static_cast<int *>(target) = 0;
+}
+
+INTL_INT render_standard(Output &out, const INTL_ARGVAL &arg) {
+    if (arg.numstars >= 1 && arg.stars[0] > out.left - 1)
+        return INTL_E_OVERFLOW;
+    if (arg.numstars >= 2 && arg.stars[1] > out.left - 1)
+        return INTL_E_OVERFLOW;
+    if (!is_value_type(arg.value_type))
+        return INTL_E_DATATYPE;
+    if (arg.numstars < 0 || arg.numstars > 2)
+        return INTL_E_STARS;
+    Specifier spec;
+    if (!read_cvtspec(arg, spec))
+        return INTL_E_FORMATSYNTAX;
+    if (spec.conversion == 'n') {
+        store_count(arg, spec.size);
+        return 0;
+    }
+    const auto *text = static_cast<const char *>(arg.value.ptr_val);
+    if (spec.conversion == 's' && arg.numstars == 0 && text != nullptr) {
+        // Measured before rendering, even where a precision would cut it short.
+        const std::size_t len = intl::bounded_length(text, static_cast<std::size_t>(out.left));
+        if (!out.fits(len))
+            return INTL_E_OVERFLOW;
+        if (spec.length == 0) {
+            out.put(text, len);
+            return 0;
+        }
+    }
+    return render_formatted(out, arg, spec);
+}
+
+} // namespace
+
+extern "C" {
+
+INTL_INT intl__strblist(char *charbuf, INTL_INT bufsize, const char *text, INTL_INT textlen,
+                        const INTL_ARGVAL *arglist, INTL_INT numargs) {
+    if (charbuf == nullptr)
+        return INTL_E_NULLBUF;
+    if (bufsize < 1)
+        return INTL_E_BUFLEN;
+    if (text == nullptr || textlen < 1)
+        return INTL_E_NOTEXT;
+    if (arglist == nullptr)
+        return INTL_E_NOARGVAL;
+    if (numargs < 0)
+        return INTL_E_NEGARGS;
+
+    Output out{charbuf, bufsize};
+    std::string_view rest(text, static_cast<std::size_t>(textlen));
+    while (!rest.empty()) {
+        if (out.left < 2)
+            return INTL_E_OVERFLOW;
+        copy_plain_run(out, rest);
+        if (rest.empty())
+            break;
+        if (out.left < 2)
+            return INTL_E_OVERFLOW;
+        if (rest.size() > 1 && rest[1] == '%') {
+            out.put("%", 1);
+            rest.remove_prefix(2);
+            continue;
+        }
+        const INTL_INT number = take_placeholder(rest);
+        if (number < 1 || number > numargs)
+            return INTL_E_PLACEHOLDER;
+        const INTL_ARGVAL &arg = arglist[number - 1];
+        const INTL_INT status =
+            arg.custom != nullptr ? render_custom(out, arg) : render_standard(out, arg);
+        if (status < 0)
+            return status;
+    }
+    *out.pos = '\0';
+    return static_cast<INTL_INT>(out.pos - charbuf);
+}
+
+INTL_INT intl_strblist(char *charbuf, INTL_INT bufsize, const char *text,
+                       const INTL_ARGVAL *arglist, INTL_INT numargs) {
+    // A null template is measured as empty; the formatter's checks decide.
+    const std::size_t len = text != nullptr ? std::strlen(text) : 0;
+    const auto textlen = static_cast<INTL_INT>(std::min<std::size_t>(len, INT32_MAX));
+    return intl__strblist(charbuf, bufsize, text, textlen, arglist, numargs);
+}
+}
