@@ -24,6 +24,12 @@ struct Specifier {
     char conversion = '\0'; // valid when complete
 };
 
+// The C library's isdigit accepts exactly these ten characters in every
+// locale; testing them inline keeps the per-character scans call-free.
+constexpr bool is_decimal(char c) {
+    return c >= '0' && c <= '9';
+}
+
 constexpr bool is_flag(char c) {
     return c == ' ' || c == '#' || c == '+' || c == '-' || c == '0';
 }
@@ -58,12 +64,12 @@ constexpr Family family_of(char conversion) {
 
 // Width or precision: a digit or "*", then every digit that follows.
 inline void take_number(std::string_view text, std::size_t &at, Specifier &spec) {
-    if (at >= text.size() || (text[at] != '*' && !is_digit(text[at])))
+    if (at >= text.size() || (text[at] != '*' && !is_decimal(text[at])))
         return;
     if (text[at] == '*')
         ++spec.stars;
     ++at;
-    while (at < text.size() && is_digit(text[at]))
+    while (at < text.size() && is_decimal(text[at]))
         ++at;
 }
 

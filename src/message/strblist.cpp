@@ -83,7 +83,8 @@ void copy_plain_run(Output &out, std::string_view &rest) {
 INTL_INT take_placeholder(std::string_view &rest) {
     rest.remove_prefix(1);
     INTL_INT number = 0;
-    while (!rest.empty() && intl::is_digit(rest.front()) && number <= placeholder_digits_limit) {
+    while (!rest.empty() && intl::message::is_decimal(rest.front()) &&
+           number <= placeholder_digits_limit) {
         number = number * 10 + (rest.front() - '0');
         rest.remove_prefix(1);
     }
@@ -132,12 +133,14 @@ bool suits(Family family, INTL_INT value_type) {
 // standard conversion whose stars and value the record supplies, since
 // snprintf would otherwise read arguments it was never given.
 bool read_cvtspec(const INTL_ARGVAL &arg, Specifier &spec) {
-    const std::size_t len = intl::bounded_length(arg.cvtspec, sizeof arg.cvtspec);
-    if (len == sizeof arg.cvtspec || len < 2 || arg.cvtspec[0] != '%')
+    if (arg.cvtspec[0] != '%')
         return false;
-    spec = intl::message::scan_specifier(std::string_view(arg.cvtspec + 1, len - 1));
-    return spec.complete && spec.length + 2 == len && spec.stars == arg.numstars &&
-           suits(intl::message::family_of(spec.conversion), arg.value_type);
+    // A NUL met by the scan is taken as the conversion and refused below.
+    const std::string_view body(arg.cvtspec + 1, sizeof arg.cvtspec - 1);
+    spec = intl::message::scan_specifier(body);
+    const std::size_t end = spec.length + 1;
+    return spec.complete && suits(intl::message::family_of(spec.conversion), arg.value_type) &&
+           spec.stars == arg.numstars && end < body.size() && body[end] == '\0';
 }
 
 // The integer value of type codes 1 to 6, widened without changing it.
