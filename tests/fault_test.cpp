@@ -199,6 +199,106 @@ TEST_F(FaultTest, WritesToAFullDeviceFail) {
     }
 }
 
+// A localization file whose walk gives a fixed transcript.
+const char sample_locfile[] = "; comment\n[file format]\nversion = 4.2\n[datetime]\n"
+                              "timeformat = 24\n[text]\ngreeting = \"hello, world\", b\n";
+
+// Opens, walks every section, entry and value, closes; the transcript, or
+// the code with which opening failed.
+std::string walk_locfile(const std::string &path) {
+    INTL_LOCFILE lf;
+    const INTL_INT rc = intl_open(path.c_str(), &lf);
+    if (rc != INTL_OK)
+        return "open " + std::to_string(rc);
+    std::string out;
+    INTL_INT status = 0;
+    while (const char *section = intl_nextsection(&lf, &status)) {
+        out += std::string("[") + section + "]";
+        while (const char *entry = intl_nextentry(&lf, &status)) {
+            out += entry;
+            while (const char *value = intl_nextvalue(&lf, &status))
+                out += std::string("=") + value;
+        }
+    }
+    return out + " close " + std::to_string(intl_close(&lf));
+}
+
+TEST_F(FaultTest, ReaderOpenFailsCleanlyWhateverAllocationFails) {
+    const std::string path = dir.write("loc", sample_locfile);
+    const long needed =
+        sweep_allocations([&] { return walk_locfile(path); },
+                          [](const std::string &result, long n) {
+                              if (n == 0)
+                                  EXPECT_EQ(result, "[datetime]timeformat=24[text]"
+                                                    "greeting=hello, world=b close 1");
+                              else
+                                  EXPECT_EQ(result, "open -151") << n;
+                          });
+    EXPECT_GE(needed, 1);
+}
+
+// A directory opens as a stream but has no line to read.
+TEST_F(FaultTest, ReaderOnADirectory) {
+    faults = {};
+    INTL_LOCFILE lf;
+    EXPECT_EQ(intl_open(dir.path().c_str(), &lf), INTL_E_NOCOMMENT);
+    EXPECT_EQ(intl_close(&lf), INTL_OK) << "the stream stays with the record after a failed open";
+    EXPECT_EQ(faults.live, 0);
+}
+
+// The file is cut while the reader is in its middle: what was read stays
+// right, the rest reads as the end of the file.
+TEST_F(FaultTest, ReaderSeesAFileTruncatedWhileOpen) {
+    std::string text = ";\n[first]\n";
+    for (int i = 0; i < 60; ++i)
+        text += "key" + std::to_string(i) + " = value " + std::to_string(i) + "\n";
+    text += "[second]\nlast = x\n";
+    const std::string path = dir.write("loc", text);
+    INTL_LOCFILE lf;
+    ASSERT_EQ(intl_open(path.c_str(), &lf), INTL_OK);
+    INTL_INT status = 0;
+    ASSERT_STREQ(intl_nextsection(&lf, &status), "first");
+    ASSERT_STREQ(intl_nextentry(&lf, &status), "key0");
+    ASSERT_EQ(::truncate(path.c_str(), 700), 0);
+    int entries = 1;
+    while (const char *entry = intl_nextentry(&lf, &status)) {
+        EXPECT_EQ(entry, "key" + std::to_string(entries));
+        const char *value = intl_nextvalue(&lf, &status);
+        ASSERT_NE(value, nullptr);
+        EXPECT_EQ(value, "value " + std::to_string(entries));
+        ++entries;
+    }
+    EXPECT_EQ(status, 1);
+    EXPECT_GT(entries, 20);
+    EXPECT_LT(entries, 60);
+    EXPECT_EQ(intl_nextsection(&lf, &status), nullptr);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(intl_close(&lf), INTL_OK);
+}
+
+// The descriptor is closed underneath: the reader meets the end of the file
+// and closing reports the failed close, yet frees the stream.
+TEST_F(FaultTest, ReaderWithItsDescriptorClosedUnderneath) {
+    std::string text = ";\n[s]\n";
+    for (int i = 0; i < 100; ++i)
+        text += "k = " + std::string(20, 'v') + "\n";
+    const std::string path = dir.write("loc", text);
+    faults = {};
+    INTL_LOCFILE lf;
+    ASSERT_EQ(intl_open(path.c_str(), &lf), INTL_OK);
+    INTL_INT status = 0;
+    ASSERT_STREQ(intl_nextsection(&lf, &status), "s");
+    ::close(static_cast<INTL_IOCS *>(lf.file)->ne_fd);
+    int entries = 0;
+    while (intl_nextentry(&lf, &status) != nullptr)
+        ++entries;
+    EXPECT_EQ(status, 1);
+    EXPECT_LT(entries, 100) << "only what was buffered before the close";
+    EXPECT_EQ(intl_nextsection(&lf, &status), nullptr);
+    EXPECT_EQ(intl_close(&lf), INTL_E_CLOSE);
+    EXPECT_EQ(faults.live, 0);
+}
+
 // A compiled file with one to-server table mapping "a" to "b".
 std::string one_mapping_file() {
     std::string file(8, '\0');
