@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -297,6 +298,68 @@ TEST_F(FaultTest, ReaderWithItsDescriptorClosedUnderneath) {
     EXPECT_EQ(intl_nextsection(&lf, &status), nullptr);
     EXPECT_EQ(intl_close(&lf), INTL_E_CLOSE);
     EXPECT_EQ(faults.live, 0);
+}
+
+INTL_INT shouted(const char *, void *value, char *out) {
+    const char *text = static_cast<const char *>(value);
+    const auto len = static_cast<INTL_INT>(std::strlen(text));
+    if (out != nullptr)
+        for (INTL_INT i = 0; i <= len; ++i)
+            out[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
+    return len;
+}
+
+// Every standard conversion takes a temporary buffer; whichever allocation
+// fails, the build reports -158 and gives back everything it took.
+TEST_F(FaultTest, MessageBuildingFailsCleanlyWhateverAllocationFails) {
+    const std::string long_text(700, 'x');
+    INTL_ARGVAL args[5] = {};
+    args[0].value_type = INTL_T_INT;
+    std::strcpy(args[0].cvtspec, "%+6d");
+    args[0].value.int_val = -42;
+    args[1].value_type = INTL_T_DOUBLE;
+    std::strcpy(args[1].cvtspec, "%*.*f");
+    args[1].numstars = 2;
+    args[1].stars[0] = 9;
+    args[1].stars[1] = 2;
+    args[1].value.doubleval = 3.14159;
+    args[2].value_type = INTL_T_PTR;
+    std::strcpy(args[2].cvtspec, "%-720s"); // longer than a first, small buffer
+    args[2].value.ptr_val = const_cast<char *>(long_text.c_str());
+    args[3].value_type = INTL_T_USHORT;
+    std::strcpy(args[3].cvtspec, "%hx");
+    args[3].value.ushort_val = 0xBEEF;
+    INTL_FMT custom{INTL_T_PTR, shouted, "up"};
+    args[4].value_type = INTL_T_PTR;
+    args[4].custom = &custom;
+    args[4].value.ptr_val = const_cast<char *>("loud");
+    const std::string expected =
+        "   -42|     3.14|" + long_text + std::string(20, ' ') + "|beef|LOUD|   -42";
+
+    char out[1024];
+    const long needed = sweep_allocations(
+        [&] { return intl_strblist(out, sizeof out, "%1!|%2!|%3!|%4!|%5!|%1!", args, 5); },
+        [&](INTL_INT rc, long n) {
+            if (n == 0) {
+                ASSERT_EQ(rc, static_cast<INTL_INT>(expected.size()));
+                EXPECT_EQ(std::string(out), expected);
+            } else {
+                EXPECT_EQ(rc, INTL_E_NOMEM) << "allocation " << n;
+            }
+        });
+    EXPECT_GE(needed, 4) << "one buffer at least per standard conversion";
+
+    sweep_allocations(
+        [&] {
+            return intl_strbuild(nullptr, out, sizeof out, "%2! %1! %3!", "%s %5.1f %c", "text",
+                                 2.5, 'z');
+        },
+        [&](INTL_INT rc, long n) {
+            if (n == 0)
+                EXPECT_STREQ(out, "  2.5 text z");
+            else
+                EXPECT_EQ(rc, INTL_E_NOMEM) << "allocation " << n;
+        });
 }
 
 // A compiled file with one to-server table mapping "a" to "b".
