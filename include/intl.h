@@ -20,16 +20,28 @@
  *     of the C library's file calls.
  *
  * Threads
- *   The library starts no threads and takes no locks. Every call is
- *   reentrant: any number of threads may use it at once as long as each
- *   record (reader record, stream, output buffer, out-parameters) is used by
- *   one thread at a time. Conversion lists and loaded translation tables may
- *   be shared for reading by any number of threads (nobody may install into
- *   a list while it is in use). The one process-wide mutable state is the
- *   installation-directory override: intl_sethome() must not run at the same
- *   time as intl_sethome() or intl_home() (and so intl_xlatesize() and
- *   intl_load_xlate(), which call it) in another thread. intl_home() reads
- *   the environment with getenv(); do not change the environment meanwhile.
+ *   The library starts no threads, takes no locks and keeps no state between
+ *   calls but one. Every call is reentrant: any number of threads may use it
+ *   at once as long as each record (reader record, stream, date record,
+ *   output buffer, translation buffer, out-parameters) is used by one thread
+ *   at a time.
+ *   - Shared for reading by any number of threads: a conversion list (while
+ *     nobody installs into it with intl_fmtinstall()) and loaded translation
+ *     tables (while nobody writes their buffer or reloads into it). The
+ *     caller's conversion routines then run on several threads at once and
+ *     must themselves be reentrant.
+ *   - Not thread-safe: intl_sethome(). The installation-directory override
+ *     is the one process-wide mutable state, so intl_sethome() must not run
+ *     at the same time as intl_sethome() or intl_home() (and so
+ *     intl_xlatesize() and intl_load_xlate(), which call it) in another
+ *     thread; set it once before starting threads.
+ *   - intl_home() reads the environment with getenv(): do not change the
+ *     environment (setenv, putenv) while it runs. It looks the user up with
+ *     the reentrant getpwnam_r().
+ *   - intl__print_xlate() only reads its table, but it prints through
+ *     stdout: the output of concurrent dumps (and of other writers to
+ *     stdout) may interleave, even within a line.
+ *   - The allocation wrappers are as thread-safe as malloc() and free().
  */
 #ifndef INTL_H
 #define INTL_H
