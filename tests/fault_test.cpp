@@ -13,10 +13,14 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
+#include <dlfcn.h>
 #include <filesystem>
+#include <pwd.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -54,6 +58,37 @@ extern "C" void comn_free(void *ptr) {
     if (ptr != nullptr)
         --faults.live;
     std::free(ptr);
+}
+
+namespace {
+
+// A password database whose entry for "korvan" needs a scratch buffer of
+// `needed` bytes; off, the C library's own lookup answers.
+struct PasswdFaults {
+    bool on = false;
+    std::size_t needed = 0;
+    int lookups = 0;
+};
+PasswdFaults passwd_faults;
+
+} // namespace
+
+extern "C" int getpwnam_r(const char *name, passwd *entry, char *buf, std::size_t buflen,
+                          passwd **result) {
+    if (!passwd_faults.on) {
+        using Lookup = int (*)(const char *, passwd *, char *, std::size_t, passwd **);
+        static const auto real = reinterpret_cast<Lookup>(::dlsym(RTLD_NEXT, "getpwnam_r"));
+        return real(name, entry, buf, buflen, result);
+    }
+    ++passwd_faults.lookups;
+    *result = nullptr;
+    if (buflen < passwd_faults.needed)
+        return ERANGE;
+    *entry = passwd{};
+    entry->pw_name = std::strcpy(buf, name);
+    entry->pw_dir = std::strcpy(buf + std::strlen(name) + 1, "/opt/korvan");
+    *result = entry;
+    return 0;
 }
 
 namespace {
@@ -360,6 +395,51 @@ TEST_F(FaultTest, MessageBuildingFailsCleanlyWhateverAllocationFails) {
             else
                 EXPECT_EQ(rc, INTL_E_NOMEM) << "allocation " << n;
         });
+}
+
+// The user's entry needs a bigger scratch buffer than the lookup starts with:
+// the lookup grows it through comn_malloc, and whichever growth fails, it
+// reports -158 and gives every block back. An entry that never fits ends as
+// no user at all.
+TEST_F(FaultTest, HomeLookupGrowsItsBufferAndSurvivesNoMemory) {
+    const char *saved = std::getenv("KORVAN");
+    const std::string korvan = saved != nullptr ? saved : "";
+    ::unsetenv("KORVAN");
+    ASSERT_EQ(intl_sethome(nullptr), INTL_OK);
+    passwd_faults = {true, 40000, 0};
+    char buf[64];
+    const long needed = sweep_allocations([&] { return intl_home(buf, sizeof buf); },
+                                          [&](INTL_INT rc, long n) {
+                                              if (n == 0) {
+                                                  ASSERT_EQ(rc, 11);
+                                                  EXPECT_STREQ(buf, "/opt/korvan");
+                                              } else {
+                                                  EXPECT_EQ(rc, INTL_E_NOMEM) << n;
+                                              }
+                                          });
+    EXPECT_GE(needed, 2) << "4 KiB, 8 KiB, ... up to 64 KiB";
+    passwd_faults = {true, std::size_t{1} << 24, 0};
+    faults = {};
+    EXPECT_EQ(intl_home(buf, sizeof buf), INTL_E_NOUSER);
+    EXPECT_EQ(faults.live, 0);
+    EXPECT_LT(passwd_faults.lookups, 20) << "the growth stops";
+    passwd_faults = {};
+    if (saved != nullptr)
+        ::setenv("KORVAN", korvan.c_str(), 1);
+}
+
+// A conversion that the C library itself refuses (a wide text that has no
+// narrow form) fails the build with -19 and leaks nothing.
+TEST_F(FaultTest, ConversionRefusedByTheCLibrary) {
+    static const wchar_t unencodable[] = {0x110000, 0};
+    INTL_ARGVAL arg{};
+    arg.value_type = INTL_T_PTR;
+    std::strcpy(arg.cvtspec, "%5ls");
+    arg.value.ptr_val = const_cast<wchar_t *>(unencodable);
+    char out[64];
+    faults = {};
+    EXPECT_EQ(intl_strblist(out, sizeof out, "<%1!>", &arg, 1), INTL_E_FORMATSYNTAX);
+    EXPECT_EQ(faults.live, 0);
 }
 
 // A compiled file with one to-server table mapping "a" to "b".
