@@ -388,7 +388,10 @@ INTL_INT intl_load_xlate(void *buf, const char *srv_charset, const char *xlt_nam
  * source ends inside a possible sequence). With a table, destlen -1 means no
  * limit and a NUL after the output; the count of output bytes never passes
  * INT32_MAX (status 1 there). Mappings with src_left outside 0..7 or
- * dest_chars outside 0..8 are never used. */
+ * dest_chars outside 0..8 are never used. Lists must be sorted with
+ * intl_mapcompare: the search relies on it. On an unsorted list the mapping
+ * chosen is unspecified, but the call still ends and stays within the
+ * table, the source and the destination limit. */
 INTL_INT intl_xlate(const unsigned char *src, INTL_INT srclen, unsigned char *dest,
                     INTL_INT destlen, const INTL_XLATE *xlt, INTL_INT *srcbytes_used,
                     INTL_INT srcend, INTL_INT *status);

@@ -1,5 +1,5 @@
 // intl_xlate: translation by a table, or a plain copy without one.
-#include "xlate/xlate.h"
+#include "xlate/search.h"
 
 #include <algorithm>
 #include <climits>
@@ -8,127 +8,174 @@ using namespace intl::xlate;
 
 namespace {
 
-// What the search at one source position found.
-struct Found {
-    enum class Kind { none, match, cut } kind;
-    const INTL_MAP *map;
+// How one translation ended.
+struct Progress {
+    INTL_INT used;     // source bytes consumed
+    INTL_INT produced; // destination bytes written or counted
+    INTL_INT status;
 };
 
-// Number of leading pairs that agree between the source bytes after the
-// first and a pattern, comparing at most n pairs.
-INTL_INT agreeing_pairs(const unsigned char *s, const unsigned char *pattern, INTL_INT n) {
-    INTL_INT k = 0;
-    while (k < n && s[k] == pattern[k])
-        ++k;
-    return k;
-}
-
-// Walks a list in order for the mapping at s, srcleft bytes being left.
-// Lists are sorted longest sequence first and ascending within a length, so
-// the first match is the longest, and a mapping whose first differing byte
-// is above the source's has passed it: the rest of its length is skipped.
-Found search_list(const INTL_XLIST &list, const unsigned char *s, INTL_INT srcleft, bool srcend) {
-    INTL_INT skip_length = -1;
-    for (const INTL_MAP &m : mappings(list)) {
-        if (!usable(m) || m.src_left == skip_length)
-            continue;
-        const bool longer = m.src_left >= srcleft;
-        if (longer && srcend)
-            continue;
-        const INTL_INT n = longer ? srcleft - 1 : m.src_left;
-        const INTL_INT k = agreeing_pairs(s + 1, m.src_pattern, n);
-        if (k == n)
-            return {longer ? Found::Kind::cut : Found::Kind::match, &m};
-        if (m.src_pattern[k] > s[1 + k])
-            skip_length = m.src_left;
+// Copies n (0..8) bytes in at most two moves, without a call.
+inline void copy_small(unsigned char *to, const unsigned char *from, INTL_INT n) {
+    if (n >= 4) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + n - 4, from + n - 4, 4);
+    } else if (n >= 2) {
+        std::memcpy(to, from, 2);
+        std::memcpy(to + n - 2, from + n - 2, 2);
+    } else if (n == 1) {
+        *to = *from;
     }
-    return {Found::Kind::none, nullptr};
 }
 
-// Translation by a table. destlen -1 means no limit; the count of output
-// bytes still never passes INT32_MAX, which the result could not hold.
-INTL_INT translate(const unsigned char *src, INTL_INT srclen, unsigned char *dest, INTL_INT destlen,
-                   const INTL_XLATE &xlt, INTL_INT &used, bool srcend, INTL_INT &status) {
+inline bool is_empty(const INTL_XLIST &list) {
+    return list.listsize <= 0 || list.list == nullptr;
+}
+
+// A run's progress: source bytes taken, destination bytes given.
+struct Run {
+    INTL_INT taken;
+    INTL_INT given;
+};
+
+// Translates the run of bytes that need no search: bytes with empty lists,
+// copied, and bytes whose list holds just one usable single-byte mapping.
+// Takes at most `left` bytes and gives at most `room`; stops before the
+// first byte that needs more. It goes in stretches short enough that even
+// 8 bytes of output each cannot pass the room, so that no byte needs its
+// own check; the last few bytes before a full destination are left to the
+// caller's full rules.
+template <bool Write>
+Run simple_run(const INTL_XLATE &xlt, const unsigned char *s, INTL_INT left, unsigned char *out,
+               INTL_INT room) {
+    INTL_INT taken = 0;
+    INTL_INT given = 0;
+    for (INTL_INT safe; (safe = std::min(left, taken + (room - given) / max_dest_chars)) > taken;) {
+        for (; taken < safe; ++taken) {
+            const INTL_XLIST &list = xlt.xlist[s[taken]];
+            const unsigned char *bytes = s + taken;
+            INTL_INT n = 1;
+            if (list.listsize > 0) {
+                const INTL_MAP *m = list.list;
+                if (list.listsize != 1 || m == nullptr || m->src_left != 0 ||
+                    static_cast<unsigned>(m->dest_chars) > max_dest_chars)
+                    return {taken, given};
+                bytes = m->dest_pattern;
+                n = m->dest_chars;
+            }
+            if constexpr (Write) {
+                if (n == 1)
+                    out[given] = *bytes;
+                else
+                    copy_small(out + given, bytes, n);
+            }
+            given += n;
+        }
+    }
+    return {taken, given};
+}
+
+// The list's mapping when it holds nothing but one usable single-byte one:
+// that mapping always matches, whatever follows.
+inline const INTL_MAP *single_byte_mapping(const INTL_XLIST &list) {
+    const INTL_MAP *m = list.list;
+    return list.listsize == 1 && m != nullptr && m->src_left == 0 && usable(*m) ? m : nullptr;
+}
+
+// For a list of two-byte sequences only (the lists of double-byte and
+// two-byte character sets), the mapping for the source pair at s when it
+// lies where a dense list puts it: as many places after the first mapping
+// as its second byte is above the first mapping's, or one place before.
+// Null, leaving the answer to the full search, whenever that is not so.
+inline const INTL_MAP *two_byte_mapping(const INTL_XLIST &list, const unsigned char *s) {
+    const INTL_MAP *first = list.list;
+    const auto count = static_cast<std::size_t>(list.listsize);
+    if (first->src_left != 1 || first[count - 1].src_left != 1)
+        return nullptr;
+    const unsigned char second = s[1];
+    const unsigned char lowest = first->src_pattern[0];
+    const INTL_MAP *at = first;
+    if (second != lowest) {
+        const std::size_t distance = second - lowest; // wraps huge when below
+        if (distance >= count)
+            return nullptr;
+        at = first + distance;
+        if (at->src_pattern[0] > second)
+            --at;
+        if (at->src_pattern[0] != second || at[-1].src_pattern[0] >= second)
+            return nullptr;
+    }
+    return at->src_left == 1 && usable(*at) ? at : nullptr;
+}
+
+// The full search, kept out of the loop so that the fast paths keep their
+// registers.
+[[gnu::noinline]] Found search_general(const INTL_XLIST &list, const unsigned char *s,
+                                       INTL_INT srcleft, bool srcend) {
+    return search_list(mappings(list), s, srcleft, srcend);
+}
+
+// Translation by a table from the start of src into at most `limit` bytes,
+// written to dest or (Write false) only counted; stops at the end of the
+// source, at a full destination (status 1) or at a cut sequence (status 2).
+// Counts live in locals: stores through dest could alias anything else.
+template <bool Write>
+Progress translate(const unsigned char *src, INTL_INT srclen, unsigned char *dest, INTL_INT limit,
+                   const INTL_XLATE &xlt, bool srcend) {
+    INTL_INT used = 0;
+    INTL_INT produced = 0;
+    while (used < srclen) {
+        const Run run = simple_run<Write>(xlt, src + used, srclen - used,
+                                          Write ? dest + produced : nullptr, limit - produced);
+        used += run.taken;
+        produced += run.given;
+        if (used == srclen)
+            break;
+        // One position by the full rules: a longer output or sequence, or a
+        // destination that may be full. No mapping means the byte is copied.
+        const unsigned char *s = src + used;
+        const INTL_XLIST &list = xlt.xlist[*s];
+        const INTL_MAP *m = nullptr;
+        if (!is_empty(list)) {
+            m = single_byte_mapping(list);
+            if (m == nullptr && srclen - used >= 2)
+                m = two_byte_mapping(list, s);
+            if (m == nullptr) {
+                const Found found = search_general(list, s, srclen - used, srcend);
+                if (found.kind == Found::Kind::cut)
+                    return {used, produced, status_source_cut};
+                m = found.map;
+            }
+        }
+        const INTL_INT n = m != nullptr ? m->dest_chars : 1;
+        if (n > limit - produced)
+            return {used, produced, status_dest_full};
+        if constexpr (Write)
+            copy_small(dest + produced, m != nullptr ? m->dest_pattern : s, n);
+        used += m != nullptr ? 1 + m->src_left : 1;
+        produced += n;
+    }
+    return {used, produced, status_done};
+}
+
+// intl_xlate with a table: the argument rules around translate(). Without
+// a limit the count still stops at INT32_MAX, the largest result there is.
+Progress translate_call(const unsigned char *src, INTL_INT srclen, unsigned char *dest,
+                        INTL_INT destlen, const INTL_XLATE &xlt, bool srcend) {
     if (dest == nullptr)
         destlen = -1;
     if (srclen == -1)
         srclen = static_cast<INTL_INT>(
             intl::bounded_length(reinterpret_cast<const char *>(src), INT32_MAX));
     if (destlen < -1)
-        return 0;
+        return {0, 0, status_done};
     const INTL_INT limit = destlen == -1 ? INT32_MAX : destlen;
-    INTL_INT produced = 0;
-    while (used < srclen) {
-        const unsigned char *s = src + used;
-        const Found found = search_list(xlt.xlist[*s], s, srclen - used, srcend);
-        if (found.kind == Found::Kind::cut) {
-            status = status_source_cut;
-            return produced;
-        }
-        const bool mapped = found.kind == Found::Kind::match;
-        const INTL_INT out = mapped ? found.map->dest_chars : 1;
-        if (out > limit - produced) {
-            status = status_dest_full;
-            return produced;
-        }
-        if (dest != nullptr)
-            std::memcpy(dest + produced, mapped ? found.map->dest_pattern : s,
-                        static_cast<std::size_t>(out));
-        used += mapped ? 1 + found.map->src_left : 1;
-        produced += out;
-    }
-    if (destlen == -1 && dest != nullptr)
-        dest[produced] = '\0';
-    return produced;
-}
-
-// Copies n bytes by the string-copy rules: the copy stops at a zero byte in
-// the source and the rest of the n bytes become zero bytes.
-void string_copy(unsigned char *dest, const unsigned char *src, std::size_t n) {
-    const std::size_t len = intl::bounded_length(reinterpret_cast<const char *>(src), n);
-    std::memcpy(dest, src, len);
-    std::memset(dest + len, 0, n - len);
-}
-
-// Copying without a table; any negative srclen means a NUL-terminated source
-// and any negative destlen means no limit.
-INTL_INT plain_copy(const unsigned char *src, INTL_INT srclen, unsigned char *dest,
-                    INTL_INT destlen, INTL_INT &used, INTL_INT &status) {
-    const auto *text = reinterpret_cast<const char *>(src);
-    if (srclen < 0 && destlen < 0) {
-        const auto len = static_cast<INTL_INT>(intl::bounded_length(text, INT32_MAX));
-        if (dest != nullptr) {
-            std::memcpy(dest, src, static_cast<std::size_t>(len) + 1);
-            used = len;
-        }
-        return len;
-    }
-    if (destlen < 0) {
-        if (dest != nullptr) {
-            string_copy(dest, src, static_cast<std::size_t>(srclen));
-            dest[srclen] = '\0';
-            used = srclen;
-        }
-        return srclen;
-    }
-    if (srclen >= 0) {
-        const INTL_INT n = std::min(srclen, destlen);
-        if (srclen > destlen)
-            status = status_dest_full;
-        if (dest != nullptr)
-            string_copy(dest, src, static_cast<std::size_t>(n));
-        used = n;
-        return n;
-    }
-    const auto room = static_cast<std::size_t>(destlen);
-    const std::size_t len = intl::bounded_length(text, room + 1);
-    if (len > room)
-        status = status_dest_full;
-    if (dest != nullptr) {
-        string_copy(dest, src, room);
-        used = static_cast<INTL_INT>(std::min(len, room));
-    }
-    return destlen;
+    const Progress p = dest != nullptr ? translate<true>(src, srclen, dest, limit, xlt, srcend)
+                                       : translate<false>(src, srclen, dest, limit, xlt, srcend);
+    // Only a translation without a limit that ran to the end is terminated.
+    if (destlen == -1 && dest != nullptr && p.status == status_done)
+        dest[p.produced] = '\0';
+    return p;
 }
 
 } // namespace
@@ -146,6 +193,9 @@ INTL_INT intl_xlate(const unsigned char *src, INTL_INT srclen, unsigned char *de
     *status = status_done;
     if (xlt == nullptr)
         return plain_copy(src, srclen, dest, destlen, *srcbytes_used, *status);
-    return translate(src, srclen, dest, destlen, *xlt, *srcbytes_used, srcend != 0, *status);
+    const Progress p = translate_call(src, srclen, dest, destlen, *xlt, srcend != 0);
+    *srcbytes_used = p.used;
+    *status = p.status;
+    return p.produced;
 }
 }

@@ -32,6 +32,10 @@ inline std::span<const INTL_MAP> mappings(const INTL_XLIST &list) {
     return {list.list, static_cast<std::size_t>(list.listsize)};
 }
 
+// intl_xlate without a table: a copy by the string-copy rules (copy.cpp).
+INTL_INT plain_copy(const unsigned char *src, INTL_INT srclen, unsigned char *dest,
+                    INTL_INT destlen, INTL_INT &used, INTL_INT &status);
+
 } // namespace intl::xlate
 
 #endif

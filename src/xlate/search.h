@@ -1,0 +1,149 @@
+// Internal header of the translation engine: finding the mapping for one
+// source position in a sorted list.
+//
+// A list is sorted longest source sequence first and, within one length,
+// ascending by its pattern bytes (intl_mapcompare). Walking it in order with
+// the skip rule - pass over the rest of a length once a mapping's first
+// differing byte is above the source's - finds, per length, the first usable
+// mapping whose pattern equals the source. So the search here visits each
+// length group once and finds that mapping by binary search; the result is
+// the walk's, mapping for mapping.
+#ifndef INTL_XLATE_SEARCH_H
+#define INTL_XLATE_SEARCH_H
+
+#include "xlate/xlate.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace intl::xlate {
+
+// What the search at one source position found: a mapping that matches, a
+// source that ends inside a possible sequence (status 2), or nothing.
+struct Found {
+    enum class Kind { none, match, cut } kind;
+    const INTL_MAP *map;
+};
+
+// Up to 8 bytes as a big-endian number, so that numbers order as the bytes
+// do, unsigned.
+inline std::uint64_t big_endian(const unsigned char *p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    if constexpr (std::endian::native == std::endian::little)
+        v = __builtin_bswap64(v);
+    return v;
+}
+
+// The first n (0..7) bytes of a key.
+constexpr std::uint64_t prefix_mask(INTL_INT n) {
+    return n == 0 ? 0 : ~std::uint64_t{0} << (64 - 8 * n);
+}
+
+// A mapping's pattern as a key. The 8 bytes read are the 7 pattern bytes and
+// the first destination byte, all inside the record; masks drop the last.
+inline std::uint64_t pattern_key(const INTL_MAP &m) {
+    return big_endian(reinterpret_cast<const unsigned char *>(&m) +
+                      offsetof(INTL_MAP, src_pattern));
+}
+
+// The source bytes after the first, as many as are there up to 7, as a key.
+inline std::uint64_t source_key(const unsigned char *rest, INTL_INT count) {
+    if (count >= 8)
+        return big_endian(rest) & prefix_mask(max_src_left);
+    unsigned char bytes[8] = {};
+    for (INTL_INT i = 0; i < count && i < max_src_left; ++i)
+        bytes[i] = rest[i];
+    return big_endian(bytes);
+}
+
+// End of the length group that starts at first.
+inline const INTL_MAP *group_end(const INTL_MAP *first, const INTL_MAP *last) {
+    const INTL_INT length = first->src_left;
+    if (last[-1].src_left == length)
+        return last;
+    return std::partition_point(first + 1, last,
+                                [length](const INTL_MAP &m) { return m.src_left == length; });
+}
+
+// A mapping's first n pattern bytes as a key, for the mask of n.
+inline std::uint64_t key_of(const INTL_MAP &m, std::uint64_t mask) {
+    return pattern_key(m) & mask;
+}
+
+// In a sorted group of count >= 1 mappings, the first whose key is not below
+// `key`, when it lies where a dense group puts it: as many places after the
+// first mapping as its last compared byte is above the first mapping's, or
+// one place before (a gap in the sequence). Null when it is not there.
+inline const INTL_MAP *probe_dense(const INTL_MAP *first, std::size_t count, std::uint64_t key,
+                                   std::uint64_t mask, INTL_INT n) {
+    const std::uint64_t lowest = key_of(*first, mask);
+    if (key <= lowest)
+        return first;
+    const std::uint64_t distance = (key - lowest) >> (64 - 8 * n); // 1 or more
+    if (distance >= count)
+        return nullptr;
+    const INTL_MAP *at = first + distance;
+    std::uint64_t k = key_of(*at, mask);
+    if (k > key && --at != first)
+        k = key_of(*at, mask);
+    return k == key && at != first && key_of(at[-1], mask) < key ? at : nullptr;
+}
+
+// In a sorted group of count >= 1 mappings, the first whose key is not below
+// `key` (a lower bound), by binary search without branches on the keys. The
+// key's bytes past its prefix are zero, so a whole pattern is below it
+// exactly when the pattern's prefix is: no mask is needed.
+inline const INTL_MAP *lower_bound(const INTL_MAP *first, std::size_t count, std::uint64_t key) {
+    while (count > 1) {
+        const std::size_t half = count / 2;
+        first = pattern_key(first[half - 1]) < key ? first + half : first;
+        count -= half;
+    }
+    return first + (pattern_key(*first) < key ? 1 : 0);
+}
+
+// In one length group, the first usable mapping whose first n pattern bytes
+// equal the source's; null when there is none.
+inline const INTL_MAP *find_in_group(const INTL_MAP *first, const INTL_MAP *last,
+                                     std::uint64_t source, INTL_INT n) {
+    const std::uint64_t mask = prefix_mask(n);
+    const std::uint64_t key = source & mask;
+    const INTL_INT length = first->src_left;
+    const auto count = static_cast<std::size_t>(last - first);
+    const INTL_MAP *at = n == 0 ? first : probe_dense(first, count, key, mask, n);
+    if (at == nullptr)
+        at = lower_bound(first, count, key);
+    for (; at != last && key_of(*at, mask) == key; ++at)
+        if (at->src_left == length && usable(*at))
+            return at;
+    return nullptr;
+}
+
+// The mapping for the source at s, srcleft bytes being left (the first
+// included); with srcend false a sequence longer than what is left may yet
+// come and is reported as a cut.
+inline Found search_list(std::span<const INTL_MAP> list, const unsigned char *s, INTL_INT srcleft,
+                         bool srcend) {
+    const std::uint64_t source = source_key(s + 1, srcleft - 1);
+    const INTL_MAP *const last = list.data() + list.size();
+    for (const INTL_MAP *group = list.data(); group != last;) {
+        const INTL_MAP *const next = group_end(group, last);
+        const INTL_INT length = group->src_left;
+        const bool longer = length >= srcleft;
+        if (length >= 0 && length <= max_src_left && !(longer && srcend)) {
+            const INTL_MAP *m = find_in_group(group, next, source, longer ? srcleft - 1 : length);
+            if (m != nullptr)
+                return {longer ? Found::Kind::cut : Found::Kind::match, m};
+        }
+        group = next;
+    }
+    return {Found::Kind::none, nullptr};
+}
+
+} // namespace intl::xlate
+
+#endif
