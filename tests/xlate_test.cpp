@@ -515,23 +515,65 @@ class RandomTables {
         return narrow_ ? alphabet_[below(5)] : static_cast<unsigned char>(below(256));
     }
 
+    // Lists of every shape the engine treats apart: mixed lengths, one
+    // single-byte mapping, and long runs of one length with the gaps,
+    // repeats and corrupt records that real and broken tables hold.
     void fill(Table &t) {
         narrow_ = below(2) == 0;
-        const int max_list = below(8) == 0 ? 400 : 40;
-        for (int first : {0x00, 0x41, 0x80, 0xFF, below(256)}) {
-            const int size = below(max_list + 1);
-            for (int i = 0; i < size; ++i)
-                t.add(static_cast<unsigned char>(first), mapping());
+        firsts_ = {0x00, 0x41, 0x80, 0xFF};
+        for (int i = below(6); i > 0; --i)
+            firsts_.push_back(static_cast<unsigned char>(below(256)));
+        for (unsigned char first : firsts_) {
+            switch (below(4)) {
+            case 0:
+                mixed(t, first, below(8) == 0 ? 400 : 40);
+                break;
+            case 1:
+                t.add(first, single_byte());
+                break;
+            case 2:
+                run(t, first);
+                break;
+            default:
+                run(t, first);
+                mixed(t, first, 4);
+            }
         }
     }
 
-    INTL_MAP mapping() {
-        Bytes rest(below(4) == 0 ? below(8) : below(3)), dest(below(9));
-        for (auto &b : rest)
-            b = byte();
+    // A source mostly made of the table's own sequences and near misses.
+    Bytes input(const INTL_XLATE &t) {
+        Bytes src;
+        for (int pieces = below(12); pieces > 0; --pieces) {
+            const unsigned char first =
+                below(4) == 0
+                    ? byte()
+                    : firsts_[static_cast<std::size_t>(below(static_cast<int>(firsts_.size())))];
+            src.push_back(first);
+            const INTL_XLIST &list = t.xlist[first];
+            if (list.listsize > 0 && below(4) != 0) {
+                const INTL_MAP &m = list.list[below(list.listsize)];
+                const int n = std::clamp(m.src_left, 0, 7);
+                src.insert(src.end(), m.src_pattern, m.src_pattern + n);
+                if (n > 0 && below(3) == 0)
+                    src.back() = static_cast<unsigned char>(src.back() + below(3) - 1);
+            }
+        }
+        if (!src.empty() && below(2) == 0)
+            src.resize(static_cast<std::size_t>(below(static_cast<int>(src.size())) + 1));
+        return src;
+    }
+
+  private:
+    Bytes destination() {
+        Bytes dest(below(4) == 0 ? below(9) : 1);
         for (auto &b : dest)
             b = static_cast<unsigned char>(below(0xE0));
-        INTL_MAP m = make_map(rest, dest);
+        return dest;
+    }
+
+    // Sometimes a length no file may hold.
+    INTL_MAP corrupt_now_and_then(INTL_MAP m) {
         if (below(40) == 0)
             m.src_left = std::array{-1, -2, 8, 100}[below(4)];
         if (below(40) == 0)
@@ -539,31 +581,36 @@ class RandomTables {
         return m;
     }
 
-    // A source mostly made of the table's own sequences and pieces of them.
-    Bytes input(const INTL_XLATE &t) {
-        Bytes src;
-        const int pieces = below(12);
-        for (int p = 0; p < pieces; ++p) {
-            const auto first = static_cast<unsigned char>(
-                below(3) == 0 ? byte() : std::array{0x00, 0x41, 0x80, 0xFF}[below(4)]);
-            src.push_back(first);
-            const INTL_XLIST &list = t.xlist[first];
-            if (list.listsize > 0 && below(4) != 0) {
-                const INTL_MAP &m = list.list[below(list.listsize)];
-                const int n = std::clamp(m.src_left, 0, 7);
-                src.insert(src.end(), m.src_pattern, m.src_pattern + n);
-                if (!src.empty() && below(3) == 0)
-                    src.back() = byte();
-            }
+    void mixed(Table &t, unsigned char first, int max_size) {
+        for (int i = below(max_size + 1); i > 0; --i) {
+            Bytes rest(below(4) == 0 ? below(8) : below(3));
+            for (auto &b : rest)
+                b = byte();
+            t.add(first, corrupt_now_and_then(make_map(rest, destination())));
         }
-        if (!src.empty() && below(2) == 0)
-            src.resize(below(static_cast<int>(src.size())) + 1);
-        return src;
     }
 
-  private:
+    INTL_MAP single_byte() { return corrupt_now_and_then(make_map({}, destination())); }
+
+    // Sequences of one length counting up from a random start, as a
+    // double-byte or multi-byte character set's lists do.
+    void run(Table &t, unsigned char first) {
+        Bytes rest(std::array{1, 1, 1, 2, 3}[below(5)]);
+        for (auto &b : rest)
+            b = static_cast<unsigned char>(below(256));
+        for (int i = below(300) + 1; i > 0; --i) {
+            t.add(first, corrupt_now_and_then(make_map(rest, destination())));
+            if (below(15) == 0)
+                continue; // the same sequence again
+            for (int step = below(10) == 0 ? below(3) + 2 : 1; step > 0; --step)
+                for (auto b = rest.rbegin(); b != rest.rend() && ++*b == 0; ++b) {
+                }
+        }
+    }
+
     std::mt19937 rng_;
     bool narrow_ = false;
+    std::vector<unsigned char> firsts_;
     static constexpr unsigned char alphabet_[5] = {0x00, 0x01, 0x41, 0x7F, 0x80};
 };
 
