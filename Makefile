@@ -79,7 +79,10 @@ $(addprefix fuzz-,$(FUZZ_TARGETS)): fuzz-%: fuzz-build
 	mkdir -p build/fuzz/corpus/$* build/fuzz/artifacts
 	$(FUZZ_ENV) build/fuzz/fuzz/$*_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
 		-rss_limit_mb=2048 -max_len=16384 -print_final_stats=1 \
-		-artifact_prefix=build/fuzz/artifacts/$*- build/fuzz/corpus/$* fuzz/corpus/$*
+		-artifact_prefix=build/fuzz/artifacts/$*- build/fuzz/corpus/$* fuzz/corpus/$* \
+		> build/fuzz/$*.log 2>&1 || { cat build/fuzz/$*.log; exit 1; }
+	@grep -E '^(Done|stat::number_of_executed_units|stat::new_units_added)' build/fuzz/$*.log \
+		| sed 's/^/fuzz-$*: /'
 
 clean:
 	rm -rf build
