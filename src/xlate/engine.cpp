@@ -38,50 +38,6 @@ struct Run {
     INTL_INT given;
 };
 
-// Translates the run of bytes that need no search: bytes with empty lists,
-// copied, and bytes whose list holds just one usable single-byte mapping.
-// Takes at most `left` bytes and gives at most `room`; stops before the
-// first byte that needs more. It goes in stretches short enough that even
-// 8 bytes of output each cannot pass the room, so that no byte needs its
-// own check; the last few bytes before a full destination are left to the
-// caller's full rules.
-template <bool Write>
-Run simple_run(const INTL_XLATE &xlt, const unsigned char *s, INTL_INT left, unsigned char *out,
-               INTL_INT room) {
-    INTL_INT taken = 0;
-    INTL_INT given = 0;
-    for (INTL_INT safe; (safe = std::min(left, taken + (room - given) / max_dest_chars)) > taken;) {
-        for (; taken < safe; ++taken) {
-            const INTL_XLIST &list = xlt.xlist[s[taken]];
-            const unsigned char *bytes = s + taken;
-            INTL_INT n = 1;
-            if (list.listsize > 0) {
-                const INTL_MAP *m = list.list;
-                if (list.listsize != 1 || m == nullptr || m->src_left != 0 ||
-                    static_cast<unsigned>(m->dest_chars) > max_dest_chars)
-                    return {taken, given};
-                bytes = m->dest_pattern;
-                n = m->dest_chars;
-            }
-            if constexpr (Write) {
-                if (n == 1)
-                    out[given] = *bytes;
-                else
-                    copy_small(out + given, bytes, n);
-            }
-            given += n;
-        }
-    }
-    return {taken, given};
-}
-
-// The list's mapping when it holds nothing but one usable single-byte one:
-// that mapping always matches, whatever follows.
-inline const INTL_MAP *single_byte_mapping(const INTL_XLIST &list) {
-    const INTL_MAP *m = list.list;
-    return list.listsize == 1 && m != nullptr && m->src_left == 0 && usable(*m) ? m : nullptr;
-}
-
 // For a list of two-byte sequences only (the lists of double-byte and
 // two-byte character sets), the mapping for the source pair at s when it
 // lies where a dense list puts it: as many places after the first mapping
@@ -90,7 +46,7 @@ inline const INTL_MAP *single_byte_mapping(const INTL_XLIST &list) {
 inline const INTL_MAP *two_byte_mapping(const INTL_XLIST &list, const unsigned char *s) {
     const INTL_MAP *first = list.list;
     const auto count = static_cast<std::size_t>(list.listsize);
-    if (first->src_left != 1 || first[count - 1].src_left != 1)
+    if (first == nullptr || first->src_left != 1 || first[count - 1].src_left != 1)
         return nullptr;
     const unsigned char second = s[1];
     const unsigned char lowest = first->src_pattern[0];
@@ -106,6 +62,64 @@ inline const INTL_MAP *two_byte_mapping(const INTL_XLIST &list, const unsigned c
             return nullptr;
     }
     return at->src_left == 1 && usable(*at) ? at : nullptr;
+}
+
+// The mapping of a list that holds just one usable single-byte mapping.
+inline const INTL_MAP *single_byte_mapping(const INTL_XLIST &list) {
+    const INTL_MAP *m = list.list;
+    return list.listsize == 1 && m != nullptr && m->src_left == 0 && usable(*m) ? m : nullptr;
+}
+
+// Translates the run of bytes that need no search: bytes with empty lists,
+// copied; bytes whose list holds just one usable single-byte mapping; and
+// pairs found at once in a dense list of two-byte sequences. Takes at most
+// `left` bytes and gives at most `room`; stops before the first byte that
+// needs more. It goes in stretches short enough that even 8 bytes of
+// output per byte cannot pass the room, so that no byte needs its own
+// check; the last few bytes before a full destination are left to the
+// caller's full rules.
+template <bool Write>
+Run simple_run(const INTL_XLATE &xlt, const unsigned char *s, INTL_INT left, unsigned char *out,
+               INTL_INT room) {
+    // Native-width counts index without a widening per byte.
+    std::ptrdiff_t taken = 0;
+    std::ptrdiff_t given = 0;
+    for (std::ptrdiff_t safe; (safe = std::min<std::ptrdiff_t>(
+                                   left, taken + (room - given) / max_dest_chars)) > taken;) {
+        while (taken < safe) {
+            const unsigned char byte = s[taken];
+            const INTL_XLIST &list = xlt.xlist[byte];
+            const INTL_MAP *m = list.list;
+            if (list.listsize <= 0) {
+                if constexpr (Write)
+                    out[given] = byte;
+                ++taken;
+                ++given;
+                continue;
+            }
+            if (list.listsize == 1 && m != nullptr && m->src_left == 0 && m->dest_chars == 1) {
+                if constexpr (Write)
+                    out[given] = m->dest_pattern[0];
+                ++taken;
+                ++given;
+                continue;
+            }
+            // Less common: a single-byte mapping with another output
+            // length, or a pair in a dense list of two-byte sequences.
+            if ((m = single_byte_mapping(list)) != nullptr)
+                taken += 1;
+            else if (taken + 1 < safe && (m = two_byte_mapping(list, s + taken)) != nullptr)
+                taken += 2;
+            else
+                break;
+            if constexpr (Write)
+                copy_small(out + given, m->dest_pattern, m->dest_chars);
+            given += m->dest_chars;
+        }
+        if (taken < safe)
+            break;
+    }
+    return {static_cast<INTL_INT>(taken), static_cast<INTL_INT>(given)};
 }
 
 // The full search, kept out of the loop so that the fast paths keep their
@@ -131,21 +145,16 @@ Progress translate(const unsigned char *src, INTL_INT srclen, unsigned char *des
         produced += run.given;
         if (used == srclen)
             break;
-        // One position by the full rules: a longer output or sequence, or a
+        // One position by the full rules: a list to search, or a
         // destination that may be full. No mapping means the byte is copied.
         const unsigned char *s = src + used;
         const INTL_XLIST &list = xlt.xlist[*s];
         const INTL_MAP *m = nullptr;
         if (!is_empty(list)) {
-            m = single_byte_mapping(list);
-            if (m == nullptr && srclen - used >= 2)
-                m = two_byte_mapping(list, s);
-            if (m == nullptr) {
-                const Found found = search_general(list, s, srclen - used, srcend);
-                if (found.kind == Found::Kind::cut)
-                    return {used, produced, status_source_cut};
-                m = found.map;
-            }
+            const Found found = search_general(list, s, srclen - used, srcend);
+            if (found.kind == Found::Kind::cut)
+                return {used, produced, status_source_cut};
+            m = found.map;
         }
         const INTL_INT n = m != nullptr ? m->dest_chars : 1;
         if (n > limit - produced)
