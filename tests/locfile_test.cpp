@@ -266,12 +266,13 @@ TEST_F(Locfile, FileDeclaresItsOwnSyntax) {
 TEST_F(Locfile, FileFormatStatesDefaultsInPlain) {
     // Neither the separator nor the escape at the end of its line swallows
     // the line after it.
-    ASSERT_EQ(open("; c\n[file format]\nlist_separator = ,\nescape = \\\nversion = 5\n[s]\n"),
+    ASSERT_EQ(open("; c\n[file format]\nauthor = me\nlist_separator = ,\nescape = \\\nversion = "
+                   "5\n[s]\n"),
               INTL_OK);
     EXPECT_EQ(lf_.list_sep, ',');
     EXPECT_EQ(lf_.escape, '\\');
     EXPECT_EQ(intl_getversion(&lf_), 500);
-    EXPECT_EQ(intl_linenum(&lf_), 6);
+    EXPECT_EQ(intl_linenum(&lf_), 7) << "other entries of the section are passed over";
     EXPECT_EQ(section(), item("s", 0));
 }
 
@@ -351,6 +352,8 @@ TEST_F(Locfile, FaultyEntryLines) {
         {"k ; note\n", INTL_E_NOENTRY},
         {"  [t]\n", INTL_E_NOENTRY}, // not a heading
         {"na\\\n\n", INTL_E_NOENTRY},
+        {"na\\\n", 1},      // a name broken off by the end of the file
+        {"na\\\n[t]\n", 1}, // or by a heading
         {std::string(511, 'k') + "=1\n", INTL_E_LINELONG},
     };
     for (const auto &c : cases) {
@@ -390,6 +393,12 @@ TEST_F(Locfile, UnreadValuesAreSkippedWithTheirContinuationLines) {
     EXPECT_EQ(entry(), item("next", 0));
     EXPECT_EQ(entry(), item("odd", 0));
     EXPECT_EQ(entry(), item("last", 0));
+    // Unread continuation lines that run into a heading end the section.
+    ASSERT_EQ(open("; c\n[s]\na = 1, \\\n[t]\nb = 2\n"), INTL_OK);
+    EXPECT_EQ(section(), item("s", 0));
+    EXPECT_EQ(entry(), item("a", 0));
+    EXPECT_EQ(entry(), end());
+    EXPECT_EQ(section(), item("t", 0));
     // A list that the value scanner ended continues nothing.
     ASSERT_EQ(open("; c\n[s]\npath = C:\\\\\nnext = 1 ; note \\\nlast = 2\n"), INTL_OK);
     EXPECT_EQ(section(), item("s", 0));
@@ -422,6 +431,7 @@ TEST_F(Locfile, ValueSyntax) {
          {item("A", 0), item("AB", 0), item("abAyz", 0), item("A\xCD", 0), item("g", 0),
           item("A 42", 0), end()}},
         {" \"0x41\", 0X41\n", {item("0x41", 0), item("0X41", 0), end()}},
+        {" 0x4A4b, 0xFf\n", {item("JK", 0), item("\xFF", 0), end()}},
         {" 0x414\n", {end(INTL_E_ODDHEX), item("", 0), end()}},
         {" 0x4g, b\n", {end(INTL_E_ODDHEX), item("", 0), item("b", 0), end()}},
         {" a\\,b, x\\;c, \"\\\"\", e\\ \n",
@@ -435,6 +445,7 @@ TEST_F(Locfile, ValueSyntax) {
         {" \\\n[t]\n", {end()}},
         {" a\\\n", {item("a", 0), end()}},
         {" a, \\\n" + std::string(511, 'x') + "\n", {item("a", 0), end(INTL_E_LINELONG)}},
+        {" a\\\n" + std::string(511, 'x') + "\n", {end(INTL_E_LINELONG)}},
     };
     for (const auto &c : cases) {
         open_entry(c.text);
@@ -459,6 +470,12 @@ TEST_F(Locfile, SeparatorAndEscapeEntriesDeliverTheirCharacter) {
     EXPECT_EQ(entry(), item("escape", 0));
     EXPECT_EQ(values(), (std::vector<Got>{item("\\", 0), item("x", 0), end()}));
     EXPECT_EQ(entry(), item("next", 0));
+    // Met inside a value, the escape character is delivered alone without
+    // being consumed, so the next value delivers it again.
+    ASSERT_EQ(open("; c\n[s]\nescape = a\\b\n"), INTL_OK);
+    EXPECT_EQ(section(), item("s", 0));
+    EXPECT_EQ(entry(), item("escape", 0));
+    EXPECT_EQ(values(), (std::vector<Got>{item("\\", 0), item("\\", 0), item("b", 0), end()}));
 }
 
 TEST_F(Locfile, LongValuesComeInPieces) {

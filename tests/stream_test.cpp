@@ -207,6 +207,9 @@ TEST_F(StreamTest, WritesGoStraightToTheDescriptor)
     ASSERT_NE(ro, nullptr);
     EXPECT_EQ(intl_iocsfwrite("x", 1, -1, ro), 0);
     EXPECT_EQ(intl_iocsfwrite("x", 1, 1, ro), -1);
+    EXPECT_EQ(intl_iocsfwrite("x", 0x10000, 0x10000, ro), 0) << "a byte count past 32 bits";
+    EXPECT_EQ(intl_iocsfwrite("x", 0, 1, ro), 0);
+    EXPECT_EQ(intl_iocsfwrite(nullptr, 1, 1, ro), -1);
     intl_iocsfclose(ro);
 
     INTL_IOCS *rw = intl_iocsfopen(path.c_str(), 7);
