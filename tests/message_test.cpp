@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <limits>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -340,6 +341,44 @@ TEST(Formatter, StarValuesAndTextLengthsAreTestedAgainstTheSpaceLeft) {
     EXPECT_EQ(format("%1!", {big_star}, 50).code, INTL_E_OVERFLOW);
     three.numstars = -1;
     EXPECT_EQ(format("%1!", {three}).code, INTL_E_STARS);
+}
+
+// Found by fuzzing: "%2147483647d" kept the C library padding for seconds
+// before the length test refused it. A literal width or a precision that sets
+// a minimum length is now measured first, as star values are; a precision
+// that only bounds the text passes on.
+TEST(Formatter, HugeLiteralWidthsAndPrecisionsAreRefusedBeforeRendering) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        INTL_ARGVAL rec;
+        const char *expected; // null: overflow
+    } rows[] = {
+        // clang-format off
+        {of_int("%2147483647d", 7), nullptr},
+        {of_int("%-99999999999999u", 7), nullptr}, // past 32 bits
+        {of_int("%.2147483647x", 7), nullptr},
+        {of_int("%20d", 7), nullptr},
+        {of_int("%19d", 7), "                  7"},
+        {arg("%.2147483647f", INTL_T_DOUBLE, 1.5), nullptr},
+        {arg("%.2147483647e", INTL_T_DOUBLE, 1.5), nullptr},
+        {arg("%#.2147483647G", INTL_T_DOUBLE, 1.5), nullptr},
+        {arg("%2147483647g", INTL_T_DOUBLE, 1.5), nullptr},
+        {arg("%.2147483647f", INTL_T_DOUBLE, inf), "inf"},
+        {arg("%.50g", INTL_T_DOUBLE, 1.5), "1.5"},
+        {of_ptr("%.2147483647p", "x"), nullptr},
+        {of_ptr("%555555555s", "x"), nullptr},
+        {of_ptr("%.2147483647s", "text"), "text"},
+        {of_int("%.2147483647c", 'c'), "c"},
+        // clang-format on
+    };
+    for (const auto &row : rows) {
+        const Result result = format("%1!", {row.rec}, 20);
+        if (row.expected == nullptr)
+            EXPECT_EQ(result.code, INTL_E_OVERFLOW) << row.rec.cvtspec;
+        else
+            EXPECT_EQ(result.text, row.expected) << row.rec.cvtspec;
+    }
+    EXPECT_EQ(build(nullptr, "%1!", "%555555555u", 5u).code, INTL_E_OVERFLOW);
 }
 
 TEST(Formatter, SpecifierMustDescribeItsRecord) {

@@ -4,6 +4,7 @@
 #include "message/specifier.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cwchar>
@@ -226,6 +227,59 @@ INTL_INT render_formatted(Output &out, const INTL_ARGVAL &arg, const Specifier &
     return 0;
 }
 
+// A literal width or precision from `at` on, saturated at INT32_MAX; 0 when
+// the text there is not a digit (a star, or nothing).
+INTL_INT literal_number(std::string_view text, std::size_t &at) {
+    std::int64_t n = 0;
+    if (at < text.size() && text[at] == '*')
+        ++at;
+    else
+        for (; at < text.size() && intl::message::is_decimal(text[at]); ++at)
+            n = std::min<std::int64_t>(n * 10 + (text[at] - '0'), INT32_MAX);
+    return static_cast<INTL_INT>(n);
+}
+
+// Whether the specifier's literal width or precision alone makes the text
+// longer than the space left. snprintf spends time (and, for floating
+// point, memory) in proportion to these numbers before its length can be
+// refused, so "%2147483647d" is refused up front, as a star value of that
+// size is. A precision sets a minimum length only for integers, for
+// non-null pointers and for finite floating values under f, e and E (and g,
+// G with the '#' flag); elsewhere it may be larger than the text.
+bool literal_too_long(const Output &out, const INTL_ARGVAL &arg, const Specifier &spec) {
+    const std::string_view text(arg.cvtspec + 1, spec.length);
+    std::size_t at = 0;
+    const bool alternate = !text.empty() && text[0] == '#';
+    if (!text.empty() && intl::message::is_flag(text[0]))
+        ++at;
+    if (literal_number(text, at) > out.left - 1)
+        return true;
+    if (at < text.size() && text[at] == '.')
+        ++at;
+    if (literal_number(text, at) <= out.left - 1)
+        return false;
+    switch (spec.conversion) {
+    case 'd':
+    case 'i':
+    case 'o':
+    case 'u':
+    case 'x':
+    case 'X':
+        return true;
+    case 'p':
+        return arg.value.ptr_val != nullptr;
+    case 'f':
+    case 'e':
+    case 'E':
+        return std::isfinite(arg.value.doubleval);
+    case 'g':
+    case 'G':
+        return alternate && std::isfinite(arg.value.doubleval);
+    default:
+        return false;
+    }
+}
+
 // A count conversion renders nothing; it stores the count a rendering of this
 // conversion alone yields, 0, in the width its size letter names.
 void store_count(const INTL_ARGVAL &arg, char size) {
@@ -256,6 +310,8 @@ INTL_INT render_standard(Output &out, const INTL_ARGVAL &arg) {
         store_count(arg, spec.size);
         return 0;
     }
+    if (literal_too_long(out, arg, spec))
+        return INTL_E_OVERFLOW;
     const auto *text = static_cast<const char *>(arg.value.ptr_val);
     if (spec.conversion == 's' && arg.numstars == 0 && text != nullptr) {
         // Measured before rendering, even where a precision would cut it short.
