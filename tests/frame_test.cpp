@@ -12,8 +12,7 @@
 
 namespace {
 
-TEST(ErrorTexts, EveryCodeMapsToItsRow)
-{
+TEST(ErrorTexts, EveryCodeMapsToItsRow) {
     const struct {
         INTL_INT code;
         const char *text;
@@ -52,8 +51,7 @@ TEST(ErrorTexts, EveryCodeMapsToItsRow)
         EXPECT_STREQ(intl_errstr(row.code), row.text) << "code " << row.code;
 }
 
-TEST(ErrorTexts, LibraryRowsAreAllDistinctAndPresent)
-{
+TEST(ErrorTexts, LibraryRowsAreAllDistinctAndPresent) {
     for (INTL_INT code = -1; code >= -45; --code) {
         const char *text = intl_errstr(code);
         ASSERT_NE(text, nullptr);
@@ -62,8 +60,7 @@ TEST(ErrorTexts, LibraryRowsAreAllDistinctAndPresent)
     }
 }
 
-TEST(Frame, StartEndAndVersion)
-{
+TEST(Frame, StartEndAndVersion) {
     EXPECT_EQ(intl_init(), INTL_OK);
     EXPECT_EQ(intl_exit(), INTL_OK);
     const std::string version = intl__getVdate();
@@ -75,8 +72,7 @@ TEST(Frame, StartEndAndVersion)
     EXPECT_NE(std::strchr(intl__Vcopyright, '\n'), nullptr);
 }
 
-TEST(Memory, CallocZeroesAndRefusesOverflow)
-{
+TEST(Memory, CallocZeroesAndRefusesOverflow) {
     auto *block = static_cast<unsigned char *>(comn_calloc(16, 4));
     ASSERT_NE(block, nullptr);
     for (int i = 0; i < 64; ++i)
@@ -88,8 +84,7 @@ TEST(Memory, CallocZeroesAndRefusesOverflow)
     comn_cfree(comn_calloc(0, 16));
 }
 
-TEST(Memory, ReallocKeepsContents)
-{
+TEST(Memory, ReallocKeepsContents) {
     auto *block = static_cast<char *>(comn_malloc(4));
     ASSERT_NE(block, nullptr);
     std::memcpy(block, "abc", 4);
@@ -102,8 +97,7 @@ TEST(Memory, ReallocKeepsContents)
 // Each case starts with no override and KORVAN unset.
 class HomeTest : public ::testing::Test {
   protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         intl_sethome(nullptr);
         ::unsetenv("KORVAN");
     }
@@ -112,8 +106,7 @@ class HomeTest : public ::testing::Test {
     static bool korvan_user_exists() { return ::getpwnam("korvan") != nullptr; }
 };
 
-TEST_F(HomeTest, OverrideWinsOverVariableAndClears)
-{
+TEST_F(HomeTest, OverrideWinsOverVariableAndClears) {
     char buf[600];
     ::setenv("KORVAN", "/from/env", 1);
     EXPECT_EQ(intl_home(buf, sizeof buf), 9);
@@ -131,8 +124,7 @@ TEST_F(HomeTest, OverrideWinsOverVariableAndClears)
     }
 }
 
-TEST_F(HomeTest, OverrideLengthLimit)
-{
+TEST_F(HomeTest, OverrideLengthLimit) {
     char buf[600];
     ASSERT_EQ(intl_sethome("/kept"), INTL_OK);
     EXPECT_EQ(intl_sethome(std::string(512, 'x').c_str()), INTL_E_PATHLONG);
@@ -145,8 +137,7 @@ TEST_F(HomeTest, OverrideLengthLimit)
     EXPECT_EQ(buf, longest);
 }
 
-TEST_F(HomeTest, BufferBoundariesAndArgumentOrder)
-{
+TEST_F(HomeTest, BufferBoundariesAndArgumentOrder) {
     char buf[16];
     std::memset(buf, '#', sizeof buf);
     ASSERT_EQ(intl_sethome("/korvan"), INTL_OK);
@@ -160,8 +151,7 @@ TEST_F(HomeTest, BufferBoundariesAndArgumentOrder)
     EXPECT_EQ(intl_home(buf, -1), INTL_E_BUFLEN);
 }
 
-TEST_F(HomeTest, VariableLengthLimits)
-{
+TEST_F(HomeTest, VariableLengthLimits) {
     std::string buf(600, '\0');
     ::setenv("KORVAN", std::string(512, 'k').c_str(), 1);
     EXPECT_EQ(intl_home(buf.data(), 513), 512);
@@ -171,8 +161,7 @@ TEST_F(HomeTest, VariableLengthLimits)
         << "too long for the lookup: no fall back to the password database";
 }
 
-TEST_F(HomeTest, EmptyVariableFallsBackToUser)
-{
+TEST_F(HomeTest, EmptyVariableFallsBackToUser) {
     char buf[600];
     ::setenv("KORVAN", "", 1);
     const INTL_INT result = intl_home(buf, sizeof buf);
@@ -184,8 +173,7 @@ TEST_F(HomeTest, EmptyVariableFallsBackToUser)
     }
 }
 
-TEST(Getenv, ResultsAndCheckOrder)
-{
+TEST(Getenv, ResultsAndCheckOrder) {
     char buf[8];
     ::setenv("INTL_TEST_VAR", "abc", 1);
     ::setenv("INTL_TEST_EMPTY", "", 1);

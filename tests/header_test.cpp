@@ -7,8 +7,7 @@
 
 namespace {
 
-TEST(Header, MappingRecordIsTheCompiledFileImage)
-{
+TEST(Header, MappingRecordIsTheCompiledFileImage) {
     EXPECT_EQ(sizeof(INTL_MAP), 24u);
     EXPECT_EQ(offsetof(INTL_MAP, src_left), 0u);
     EXPECT_EQ(offsetof(INTL_MAP, dest_chars), 4u);
@@ -17,8 +16,7 @@ TEST(Header, MappingRecordIsTheCompiledFileImage)
     EXPECT_EQ(alignof(INTL_MAP), 4u);
 }
 
-TEST(Header, TableHeadersAreNativeOn64BitAndFileImagesOn32Bit)
-{
+TEST(Header, TableHeadersAreNativeOn64BitAndFileImagesOn32Bit) {
     EXPECT_EQ(offsetof(INTL_XLIST, listsize), 0u);
     EXPECT_EQ(sizeof(INTL_XLATE), 256 * sizeof(INTL_XLIST));
     if (sizeof(void *) == 4) {
@@ -27,8 +25,7 @@ TEST(Header, TableHeadersAreNativeOn64BitAndFileImagesOn32Bit)
     }
 }
 
-TEST(Header, FixedFieldsHaveTheirDeclaredSizes)
-{
+TEST(Header, FixedFieldsHaveTheirDeclaredSizes) {
     INTL_LOCFILE l;
     INTL_DATEINFO d;
     INTL_ARGVAL a;

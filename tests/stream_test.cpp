@@ -16,15 +16,13 @@ class StreamTest : public ::testing::Test {
   protected:
     TempDir dir;
 
-    std::string file(const std::string &name, std::string_view bytes = {})
-    {
+    std::string file(const std::string &name, std::string_view bytes = {}) {
         return dir.write(name, bytes);
     }
     std::string missing(const std::string &name) const { return (dir.path() / name).string(); }
 
     // Reads every line with the given size until end of file.
-    static std::vector<std::string> lines(INTL_IOCS *s, INTL_INT size)
-    {
+    static std::vector<std::string> lines(INTL_IOCS *s, INTL_INT size) {
         std::vector<std::string> out;
         std::string buf(static_cast<std::size_t>(size) + 1, '\0');
         while (intl_iocsfgets(buf.data(), size, s) != nullptr)
@@ -33,8 +31,7 @@ class StreamTest : public ::testing::Test {
     }
 };
 
-TEST_F(StreamTest, RejectedModesTouchNothing)
-{
+TEST_F(StreamTest, RejectedModesTouchNothing) {
     const std::string path = missing("never");
     for (INTL_INT mode : {0, 14, -1, 100})
         EXPECT_EQ(intl_iocsfopen(path.c_str(), mode), nullptr) << mode;
@@ -44,8 +41,7 @@ TEST_F(StreamTest, RejectedModesTouchNothing)
     EXPECT_EQ(intl_iocsfopen(nullptr, 1), nullptr);
 }
 
-TEST_F(StreamTest, WriteModes)
-{
+TEST_F(StreamTest, WriteModes) {
     const std::string path = file("f", "existing");
     for (INTL_INT mode : {3, 4, 9, 10}) {
         INTL_IOCS *s = intl_iocsfopen(path.c_str(), mode);
@@ -69,8 +65,7 @@ TEST_F(StreamTest, WriteModes)
     EXPECT_EQ(intl_iocsfclose(fresh), 0);
 }
 
-TEST_F(StreamTest, CreatedFilesHonourTheUmask)
-{
+TEST_F(StreamTest, CreatedFilesHonourTheUmask) {
     for (mode_t mask : {022, 0, 077}) {
         const mode_t old = ::umask(mask);
         const std::string path = missing("perm" + std::to_string(mask));
@@ -84,8 +79,7 @@ TEST_F(StreamTest, CreatedFilesHonourTheUmask)
     }
 }
 
-TEST_F(StreamTest, ReadsWholeItemsOnly)
-{
+TEST_F(StreamTest, ReadsWholeItemsOnly) {
     INTL_IOCS *s = intl_iocsfopen(file("ten", "0123456789").c_str(), 1);
     ASSERT_NE(s, nullptr);
     char buf[16] = {};
@@ -99,8 +93,7 @@ TEST_F(StreamTest, ReadsWholeItemsOnly)
     EXPECT_EQ(intl_iocsfclose(s), 0);
 }
 
-TEST_F(StreamTest, OversizedOrNonsenseItemsReadNothing)
-{
+TEST_F(StreamTest, OversizedOrNonsenseItemsReadNothing) {
     INTL_IOCS *s = intl_iocsfopen(file("big", std::string(1000, 'x')).c_str(), 2);
     ASSERT_NE(s, nullptr);
     std::string buf(1000, '\0');
@@ -113,8 +106,7 @@ TEST_F(StreamTest, OversizedOrNonsenseItemsReadNothing)
     intl_iocsfclose(s);
 }
 
-TEST_F(StreamTest, LinesKeepNewlinesAndDropAnUnterminatedTail)
-{
+TEST_F(StreamTest, LinesKeepNewlinesAndDropAnUnterminatedTail) {
     INTL_IOCS *s = intl_iocsfopen(file("l", "ab\ncd\nlast").c_str(), 1);
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(lines(s, 512), (std::vector<std::string>{"ab\n", "cd\n"}));
@@ -123,8 +115,7 @@ TEST_F(StreamTest, LinesKeepNewlinesAndDropAnUnterminatedTail)
     intl_iocsfclose(s);
 }
 
-TEST_F(StreamTest, LinesSplitAtTheSizeLimit)
-{
+TEST_F(StreamTest, LinesSplitAtTheSizeLimit) {
     INTL_IOCS *s = intl_iocsfopen(file("l", "abcdef\n").c_str(), 1);
     ASSERT_NE(s, nullptr);
     char one[1] = {'#'};
@@ -137,8 +128,7 @@ TEST_F(StreamTest, LinesSplitAtTheSizeLimit)
     intl_iocsfclose(s);
 }
 
-TEST_F(StreamTest, LinesCrossBufferRefills)
-{
+TEST_F(StreamTest, LinesCrossBufferRefills) {
     const std::string first(500, 'a');
     const std::string second(700, 'b');
     std::string text = first + "\n" + second + "\nz\n";
@@ -155,8 +145,7 @@ TEST_F(StreamTest, LinesCrossBufferRefills)
     intl_iocsfclose(s);
 }
 
-TEST_F(StreamTest, SeeksInsideAndOutsideTheBuffer)
-{
+TEST_F(StreamTest, SeeksInsideAndOutsideTheBuffer) {
     std::string text;
     for (int i = 0; i < 1200; ++i)
         text += static_cast<char>('a' + i % 26);
@@ -200,8 +189,7 @@ TEST_F(StreamTest, SeeksInsideAndOutsideTheBuffer)
     EXPECT_EQ(intl_iocsfclose(s), 0);
 }
 
-TEST_F(StreamTest, WritesGoStraightToTheDescriptor)
-{
+TEST_F(StreamTest, WritesGoStraightToTheDescriptor) {
     const std::string path = file("w", "0123456789");
     INTL_IOCS *ro = intl_iocsfopen(path.c_str(), 1);
     ASSERT_NE(ro, nullptr);
@@ -224,8 +212,7 @@ TEST_F(StreamTest, WritesGoStraightToTheDescriptor)
     EXPECT_EQ(TempDir::read(path), "0123ab6789XY");
 }
 
-TEST_F(StreamTest, FullDeviceWriteFails)
-{
+TEST_F(StreamTest, FullDeviceWriteFails) {
     INTL_IOCS *s = intl_iocsfopen("/dev/full", 3);
     if (s == nullptr)
         GTEST_SKIP() << "no /dev/full";
@@ -233,16 +220,14 @@ TEST_F(StreamTest, FullDeviceWriteFails)
     EXPECT_EQ(intl_iocsfclose(s), 0);
 }
 
-TEST_F(StreamTest, CloseReportsAFailedClose)
-{
+TEST_F(StreamTest, CloseReportsAFailedClose) {
     INTL_IOCS *s = intl_iocsfopen(file("c", "x").c_str(), 1);
     ASSERT_NE(s, nullptr);
     ::close(s->ne_fd); // closed underneath: the stream's own close then fails
     EXPECT_EQ(intl_iocsfclose(s), -1);
 }
 
-TEST(StreamNull, NullStreamIsAFailureNotACrash)
-{
+TEST(StreamNull, NullStreamIsAFailureNotACrash) {
     char buf[4];
     EXPECT_EQ(intl_iocsfread(buf, 1, 1, nullptr), 0);
     EXPECT_EQ(intl_iocsfgets(buf, 4, nullptr), nullptr);

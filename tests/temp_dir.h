@@ -10,15 +10,14 @@
 
 class TempDir {
   public:
-    TempDir()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "intl_test.XXXXXX").string();
+    TempDir() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "intl_test.XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr)
             std::abort();
         path_ = pattern;
     }
-    ~TempDir()
-    {
+    ~TempDir() {
         std::error_code ignored;
         std::filesystem::remove_all(path_, ignored);
     }
@@ -28,8 +27,7 @@ class TempDir {
     const std::filesystem::path &path() const { return path_; }
 
     // Writes bytes exactly as given; returns the file's full path.
-    std::string write(const std::string &name, std::string_view bytes) const
-    {
+    std::string write(const std::string &name, std::string_view bytes) const {
         const auto file = path_ / name;
         std::filesystem::create_directories(file.parent_path());
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
@@ -38,8 +36,7 @@ class TempDir {
     }
 
     // Reads a file back whole.
-    static std::string read(const std::string &file)
-    {
+    static std::string read(const std::string &file) {
         std::ifstream in(file, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }

@@ -70,8 +70,7 @@ constexpr INTL_INT os_code_base = -150;
 
 } // namespace
 
-extern "C" const char *intl_errstr(INTL_INT interrno)
-{
+extern "C" const char *intl_errstr(INTL_INT interrno) {
     if (interrno > 0 || interrno < -255)
         return errstrings[0];
     if (interrno < os_code_base) {

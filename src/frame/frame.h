@@ -17,8 +17,7 @@ namespace intl {
 
 // Copies text into a fixed field and terminates it; false, with the field
 // untouched, when text and its terminator do not fit.
-inline bool copy_text(std::span<char> field, std::string_view text)
-{
+inline bool copy_text(std::span<char> field, std::string_view text) {
     if (text.size() >= field.size())
         return false;
     std::memcpy(field.data(), text.data(), text.size());
@@ -27,8 +26,7 @@ inline bool copy_text(std::span<char> field, std::string_view text)
 }
 
 // Length of a NUL-terminated text, stopping after max bytes.
-inline std::size_t bounded_length(const char *text, std::size_t max)
-{
+inline std::size_t bounded_length(const char *text, std::size_t max) {
     const void *nul = std::memchr(text, '\0', max);
     return nul ? static_cast<std::size_t>(static_cast<const char *>(nul) - text) : max;
 }

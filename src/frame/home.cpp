@@ -15,8 +15,7 @@ constexpr INTL_INT env_field = 513;     // a KORVAN value of up to 512 character
 char homedir[path_field];
 
 // Copies a found directory into the caller's buffer; its length, or -7.
-INTL_INT copy_directory(char *buf, std::size_t room, const char *dir, std::size_t len)
-{
+INTL_INT copy_directory(char *buf, std::size_t room, const char *dir, std::size_t len) {
     if (len >= room)
         return INTL_E_OVERFLOW;
     std::memcpy(buf, dir, len + 1);
@@ -25,8 +24,7 @@ INTL_INT copy_directory(char *buf, std::size_t room, const char *dir, std::size_
 
 // Home directory of the user "korvan", copied into buf; its length, -7 when
 // it does not fit, -156 when there is no such user.
-INTL_INT korvan_home(char *buf, std::size_t room)
-{
+INTL_INT korvan_home(char *buf, std::size_t room) {
     std::array<char, 4096> small;
     char *scratch = small.data();
     std::size_t scratchlen = small.size();
@@ -57,8 +55,7 @@ INTL_INT korvan_home(char *buf, std::size_t room)
 
 extern "C" {
 
-INTL_INT intl_sethome(const char *path)
-{
+INTL_INT intl_sethome(const char *path) {
     if (path == nullptr) {
         homedir[0] = '\0';
         return INTL_OK;
@@ -66,8 +63,7 @@ INTL_INT intl_sethome(const char *path)
     return intl::copy_text(homedir, path) ? INTL_OK : INTL_E_PATHLONG;
 }
 
-INTL_INT intlgetenv(char *buf, INTL_INT buflen, const char *envvar)
-{
+INTL_INT intlgetenv(char *buf, INTL_INT buflen, const char *envvar) {
     if (envvar == nullptr)
         return 0;
     if (buf == nullptr)
@@ -84,8 +80,7 @@ INTL_INT intlgetenv(char *buf, INTL_INT buflen, const char *envvar)
     return static_cast<INTL_INT>(len);
 }
 
-INTL_INT intl_home(char *buf, INTL_INT buflen)
-{
+INTL_INT intl_home(char *buf, INTL_INT buflen) {
     if (buf == nullptr)
         return INTL_E_NULLBUF;
     if (buflen < 0)
@@ -98,7 +93,8 @@ INTL_INT intl_home(char *buf, INTL_INT buflen)
     char value[env_field];
     const INTL_INT envlen = intlgetenv(value, env_field, "KORVAN");
     if (envlen != 0) // a value, or -7 for one too long: never the password database
-        return envlen < 0 ? envlen : copy_directory(buf, room, value, static_cast<std::size_t>(envlen));
+        return envlen < 0 ? envlen
+                          : copy_directory(buf, room, value, static_cast<std::size_t>(envlen));
 
     // The user's entry is copied straight into buf, so its length is
     // limited only by the caller's buffer.

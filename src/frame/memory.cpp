@@ -6,14 +6,19 @@
 
 extern "C" {
 
-void *comn_malloc(INTL_UINT size) { return std::malloc(size); }
+void *comn_malloc(INTL_UINT size) {
+    return std::malloc(size);
+}
 
-void comn_free(void *ptr) { std::free(ptr); }
+void comn_free(void *ptr) {
+    std::free(ptr);
+}
 
-void *comn_realloc(void *ptr, INTL_UINT size) { return std::realloc(ptr, size); }
+void *comn_realloc(void *ptr, INTL_UINT size) {
+    return std::realloc(ptr, size);
+}
 
-void *comn_calloc(INTL_UINT nelem, INTL_UINT size)
-{
+void *comn_calloc(INTL_UINT nelem, INTL_UINT size) {
     const std::uint64_t total = std::uint64_t{nelem} * size;
     if (total > UINT32_MAX)
         return nullptr;
@@ -23,5 +28,7 @@ void *comn_calloc(INTL_UINT nelem, INTL_UINT size)
     return block;
 }
 
-void comn_cfree(void *ptr) { comn_free(ptr); }
+void comn_cfree(void *ptr) {
+    comn_free(ptr);
+}
 }

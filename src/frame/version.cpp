@@ -18,8 +18,7 @@ constexpr const char version_text[] =
     // product and library/release/patch/driver/platform/host OS release/
     // threading model/build number/build kind/build date and time
     "Korvan Intl-Library libintl_r/" INTL_RELEASE "/" INTL_PATCH_LEVEL
-    "/0/Linux Intel/" INTL_BUILD_HOST_RELEASE
-    "/Native Threads/1/DEBUG/" __DATE__ " " __TIME__;
+    "/0/Linux Intel/" INTL_BUILD_HOST_RELEASE "/Native Threads/1/DEBUG/" __DATE__ " " __TIME__;
 
 const char *const intl__Vdate = version_text;
 
@@ -31,9 +30,15 @@ const char *const intl__Vcopyright = "libintl_r - reentrant internationalization
                                      "Copyright (c) the libintl_r developers.\n"
                                      "All rights reserved.\n";
 
-INTL_INT intl_init(void) { return INTL_OK; }
+INTL_INT intl_init(void) {
+    return INTL_OK;
+}
 
-INTL_INT intl_exit(void) { return INTL_OK; }
+INTL_INT intl_exit(void) {
+    return INTL_OK;
+}
 
-const char *intl__getVdate(void) { return intl__Vdate; }
+const char *intl__getVdate(void) {
+    return intl__Vdate;
+}
 }

@@ -32,8 +32,7 @@ constexpr std::array<int, 14> open_flags = {
 };
 
 // Open flags for an open-mode code, or -1 for a code outside the table.
-int intl_iocsmap(INTL_INT intl_type)
-{
+int intl_iocsmap(INTL_INT intl_type) {
     if (intl_type < 1 || intl_type >= static_cast<INTL_INT>(open_flags.size()))
         return -1;
     return open_flags[static_cast<std::size_t>(intl_type)];
@@ -41,8 +40,7 @@ int intl_iocsmap(INTL_INT intl_type)
 
 // Moves the unread bytes to the buffer's start and reads once into the free
 // space after them; the number of bytes added, 0 at end of file or on error.
-INTL_INT intl_filbuf(INTL_IOCS *s)
-{
+INTL_INT intl_filbuf(INTL_IOCS *s) {
     if (s->ne_cnt > 0)
         std::memmove(s->ne_base, s->ne_ptr, static_cast<std::size_t>(s->ne_cnt));
     s->ne_ptr = s->ne_base;
@@ -58,8 +56,7 @@ INTL_INT intl_filbuf(INTL_IOCS *s)
 
 // size * count as a byte count, or -1 when it is not a positive size or
 // does not fit the signed 32-bit counts the stream works in.
-std::int64_t byte_count(INTL_INT size, INTL_INT count)
-{
+std::int64_t byte_count(INTL_INT size, INTL_INT count) {
     if (size < 1)
         return -1;
     const std::int64_t total = std::int64_t{size} * count;
@@ -70,8 +67,7 @@ std::int64_t byte_count(INTL_INT size, INTL_INT count)
 
 extern "C" {
 
-INTL_IOCS *intl_iocsfopen(const INTL_BYTE *intl_name, INTL_INT intl_type)
-{
+INTL_IOCS *intl_iocsfopen(const INTL_BYTE *intl_name, INTL_INT intl_type) {
     const int flags = intl_iocsmap(intl_type);
     if (flags < 0 || intl_name == nullptr)
         return nullptr;
@@ -98,8 +94,7 @@ INTL_IOCS *intl_iocsfopen(const INTL_BYTE *intl_name, INTL_INT intl_type)
 }
 
 INTL_INT intl_iocsfread(INTL_BYTE *intl_ptr, INTL_INT intl_size, INTL_INT intl_cnt,
-                        INTL_IOCS *intl_iocs)
-{
+                        INTL_IOCS *intl_iocs) {
     if (intl_iocs == nullptr || intl_ptr == nullptr || intl_cnt < 0 ||
         byte_count(intl_size, intl_cnt) < 0)
         return 0;
@@ -116,8 +111,7 @@ INTL_INT intl_iocsfread(INTL_BYTE *intl_ptr, INTL_INT intl_size, INTL_INT intl_c
     return copied;
 }
 
-INTL_BYTE *intl_iocsfgets(INTL_BYTE *intl_ptr, INTL_INT intl_size, INTL_IOCS *intl_iocs)
-{
+INTL_BYTE *intl_iocsfgets(INTL_BYTE *intl_ptr, INTL_INT intl_size, INTL_IOCS *intl_iocs) {
     if (intl_iocs == nullptr || intl_ptr == nullptr || intl_size < 1)
         return nullptr;
     INTL_INT limit = intl_size - 1;
@@ -129,7 +123,8 @@ INTL_BYTE *intl_iocsfgets(INTL_BYTE *intl_ptr, INTL_INT intl_size, INTL_IOCS *in
         const void *newline = std::memchr(intl_iocs->ne_ptr, '\n', take);
         if (newline != nullptr)
             take = static_cast<std::size_t>(static_cast<const INTL_BYTE *>(newline) -
-                                            intl_iocs->ne_ptr) + 1;
+                                            intl_iocs->ne_ptr) +
+                   1;
         std::memcpy(out, intl_iocs->ne_ptr, take);
         out += take;
         intl_iocs->ne_ptr += take;
@@ -143,8 +138,7 @@ INTL_BYTE *intl_iocsfgets(INTL_BYTE *intl_ptr, INTL_INT intl_size, INTL_IOCS *in
 }
 
 INTL_INT intl_iocsfwrite(const INTL_BYTE *intl_ptr, INTL_INT intl_size, INTL_INT intl_cnt,
-                         INTL_IOCS *intl_iocs)
-{
+                         INTL_IOCS *intl_iocs) {
     if (intl_iocs == nullptr)
         return -1;
     if (intl_cnt < 0)
@@ -154,11 +148,11 @@ INTL_INT intl_iocsfwrite(const INTL_BYTE *intl_ptr, INTL_INT intl_size, INTL_INT
         return 0;
     if (intl_ptr == nullptr && total > 0)
         return -1;
-    return static_cast<INTL_INT>(::write(intl_iocs->ne_fd, intl_ptr, static_cast<std::size_t>(total)));
+    return static_cast<INTL_INT>(
+        ::write(intl_iocs->ne_fd, intl_ptr, static_cast<std::size_t>(total)));
 }
 
-INTL_LONG intl_iocsfseek(INTL_IOCS *intl_iocs, INTL_LONG intl_offset, INTL_INT intl_flag)
-{
+INTL_LONG intl_iocsfseek(INTL_IOCS *intl_iocs, INTL_LONG intl_offset, INTL_INT intl_flag) {
     if (intl_iocs == nullptr)
         return -1;
     off_t offset = intl_offset;
@@ -183,8 +177,7 @@ INTL_LONG intl_iocsfseek(INTL_IOCS *intl_iocs, INTL_LONG intl_offset, INTL_INT i
     return ::lseek(intl_iocs->ne_fd, offset, intl_flag) == -1 ? -1 : 0;
 }
 
-INTL_INT intl_iocsfclose(INTL_IOCS *intl_iocs)
-{
+INTL_INT intl_iocsfclose(INTL_IOCS *intl_iocs) {
     if (intl_iocs == nullptr)
         return -1;
     const int rc = ::close(intl_iocs->ne_fd);
