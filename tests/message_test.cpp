@@ -346,7 +346,7 @@ TEST(Formatter, StarValuesAndTextLengthsAreTestedAgainstTheSpaceLeft) {
 // Found by fuzzing: "%2147483647d" kept the C library padding for seconds
 // before the length test refused it. A literal width or a precision that sets
 // a minimum length is now measured first, as star values are; a precision
-// that only bounds the text passes on.
+// that only bounds the text passes on, lowered for g where it cannot matter.
 TEST(Formatter, HugeLiteralWidthsAndPrecisionsAreRefusedBeforeRendering) {
     const double inf = std::numeric_limits<double>::infinity();
     const struct {
@@ -379,6 +379,13 @@ TEST(Formatter, HugeLiteralWidthsAndPrecisionsAreRefusedBeforeRendering) {
             EXPECT_EQ(result.text, row.expected) << row.rec.cvtspec;
     }
     EXPECT_EQ(build(nullptr, "%1!", "%555555555u", 5u).code, INTL_E_OVERFLOW);
+
+    // Past every significant digit a double has, g renders alike whatever
+    // the precision, and is rendered quickly.
+    EXPECT_EQ(format("%1!", {arg("%.2147483647g", INTL_T_DOUBLE, 0.1)}, 64).text,
+              "0.1000000000000000055511151231257827021181583404541015625");
+    EXPECT_EQ(format("%1!", {arg("%-8.99999G", INTL_T_DOUBLE, 1.5)}, 64).text, "1.5     ");
+    EXPECT_EQ(format("%1!", {arg("%.1200g", INTL_T_DOUBLE, 5e-324)}, 800).code, 757);
 }
 
 TEST(Formatter, SpecifierMustDescribeItsRecord) {

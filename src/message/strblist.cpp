@@ -162,17 +162,117 @@ std::int64_t integer_of(const INTL_ARGVAL &arg) {
     }
 }
 
+// A literal width or precision from `at` on, saturated at INT32_MAX; 0 when
+// the text there is not a digit (a star, or nothing).
+INTL_INT literal_number(std::string_view text, std::size_t &at) {
+    std::int64_t n = 0;
+    if (at < text.size() && text[at] == '*')
+        ++at;
+    else
+        for (; at < text.size() && intl::message::is_decimal(text[at]); ++at)
+            n = std::min<std::int64_t>(n * 10 + (text[at] - '0'), INT32_MAX);
+    return static_cast<INTL_INT>(n);
+}
+
+// The literal numbers of a record's specifier text; the precision's digits
+// are cvtspec[precision_at, precision_end).
+struct Literals {
+    bool alternate = false; // the '#' flag
+    INTL_INT width = 0;
+    INTL_INT precision = 0;
+    std::size_t precision_at = 0;
+    std::size_t precision_end = 0;
+};
+
+Literals read_literals(const INTL_ARGVAL &arg, const Specifier &spec) {
+    const std::string_view text(arg.cvtspec + 1, spec.length);
+    Literals lit;
+    std::size_t at = 0;
+    lit.alternate = !text.empty() && text[0] == '#';
+    if (!text.empty() && intl::message::is_flag(text[0]))
+        ++at;
+    lit.width = literal_number(text, at);
+    if (at < text.size() && text[at] == '.')
+        ++at;
+    lit.precision_at = at + 1;
+    lit.precision = literal_number(text, at);
+    lit.precision_end = at + 1;
+    return lit;
+}
+
+// Whether the specifier's literal width or precision alone makes the text
+// longer than the space left. snprintf spends time (and, for floating
+// point, memory) in proportion to these numbers before its length can be
+// refused, so "%2147483647d" is refused up front, as a star value of that
+// size is. A precision sets a minimum length only for integers, for
+// non-null pointers and for finite floating values under f, e and E (and g,
+// G with the '#' flag); elsewhere it may be larger than the text.
+bool literal_too_long(const Output &out, const INTL_ARGVAL &arg, const Specifier &spec) {
+    const Literals lit = read_literals(arg, spec);
+    if (lit.width > out.left - 1)
+        return true;
+    if (lit.precision <= out.left - 1)
+        return false;
+    switch (spec.conversion) {
+    case 'd':
+    case 'i':
+    case 'o':
+    case 'u':
+    case 'x':
+    case 'X':
+        return true;
+    case 'p':
+        return arg.value.ptr_val != nullptr;
+    case 'f':
+    case 'e':
+    case 'E':
+        return std::isfinite(arg.value.doubleval);
+    case 'g':
+    case 'G':
+        return lit.alternate && std::isfinite(arg.value.doubleval);
+    default:
+        return false;
+    }
+}
+
+// From this precision on, g and G without '#' print every significant digit
+// of a double (767 at most) in the style that its exponent alone decides,
+// so a larger precision renders exactly as this one does, which the C
+// library works through far faster and in far less memory.
+constexpr INTL_INT g_precision_cap = 1100;
+constexpr std::string_view g_precision_cap_text = "1100";
+
+// The record's specifier text, or for g and G without '#' and a literal
+// precision above the cap a copy with the cap in its place (fewer digits,
+// so the copy fits the field).
+const char *format_text(const INTL_ARGVAL &arg, const Specifier &spec, char (&copy)[21]) {
+    if (spec.conversion != 'g' && spec.conversion != 'G')
+        return arg.cvtspec;
+    const Literals lit = read_literals(arg, spec);
+    if (lit.alternate || lit.precision <= g_precision_cap)
+        return arg.cvtspec;
+    const std::string_view whole(arg.cvtspec);
+    const std::string_view tail = whole.substr(lit.precision_end);
+    char *at = copy;
+    for (std::string_view piece : {whole.substr(0, lit.precision_at), g_precision_cap_text, tail}) {
+        std::memcpy(at, piece.data(), piece.size());
+        at += piece.size();
+    }
+    *at = '\0';
+    return copy;
+}
+
 // snprintf with the record's stars and then one value; the length of the
 // full rendering, or negative when the C library refuses it.
-template <class T> int format_with_stars(const Scratch &buf, const INTL_ARGVAL &arg, T value) {
+template <class T>
+int format_with_stars(const Scratch &buf, const INTL_ARGVAL &arg, const char *fmt, T value) {
     switch (arg.numstars) {
     case 0:
-        return std::snprintf(buf.data(), buf.size(), arg.cvtspec, value);
+        return std::snprintf(buf.data(), buf.size(), fmt, value);
     case 1:
-        return std::snprintf(buf.data(), buf.size(), arg.cvtspec, arg.stars[0], value);
+        return std::snprintf(buf.data(), buf.size(), fmt, arg.stars[0], value);
     default:
-        return std::snprintf(buf.data(), buf.size(), arg.cvtspec, arg.stars[0], arg.stars[1],
-                             value);
+        return std::snprintf(buf.data(), buf.size(), fmt, arg.stars[0], arg.stars[1], value);
     }
 }
 
@@ -180,28 +280,31 @@ template <class T> int format_with_stars(const Scratch &buf, const INTL_ARGVAL &
 // every platform, so "l" values are widened from 32 bits by the letter's sign.
 int format_value(const Scratch &buf, const INTL_ARGVAL &arg, const Specifier &spec) {
     const bool is_long = spec.size == 'l';
+    char copy[sizeof arg.cvtspec];
+    const char *fmt = format_text(arg, spec, copy);
     switch (intl::message::family_of(spec.conversion)) {
     case Family::floating:
-        return format_with_stars(buf, arg, arg.value.doubleval);
+        return format_with_stars(buf, arg, fmt, arg.value.doubleval);
     case Family::pointer:
         if (spec.conversion == 'p')
-            return format_with_stars(buf, arg, arg.value.ptr_val);
+            return format_with_stars(buf, arg, fmt, arg.value.ptr_val);
         if (is_long)
-            return format_with_stars(buf, arg, static_cast<const wchar_t *>(arg.value.ptr_val));
-        return format_with_stars(buf, arg, static_cast<const char *>(arg.value.ptr_val));
+            return format_with_stars(buf, arg, fmt,
+                                     static_cast<const wchar_t *>(arg.value.ptr_val));
+        return format_with_stars(buf, arg, fmt, static_cast<const char *>(arg.value.ptr_val));
     case Family::unsigned_int: {
         const auto value = static_cast<std::uint32_t>(integer_of(arg));
         if (is_long)
-            return format_with_stars(buf, arg, static_cast<unsigned long>(value));
-        return format_with_stars(buf, arg, static_cast<unsigned>(value));
+            return format_with_stars(buf, arg, fmt, static_cast<unsigned long>(value));
+        return format_with_stars(buf, arg, fmt, static_cast<unsigned>(value));
     }
     default: {
         const auto value = static_cast<std::int32_t>(integer_of(arg));
         if (is_long && spec.conversion == 'c')
-            return format_with_stars(buf, arg, static_cast<wint_t>(value));
+            return format_with_stars(buf, arg, fmt, static_cast<wint_t>(value));
         if (is_long)
-            return format_with_stars(buf, arg, static_cast<long>(value));
-        return format_with_stars(buf, arg, static_cast<int>(value));
+            return format_with_stars(buf, arg, fmt, static_cast<long>(value));
+        return format_with_stars(buf, arg, fmt, static_cast<int>(value));
     }
     }
 }
@@ -225,59 +328,6 @@ INTL_INT render_formatted(Output &out, const INTL_ARGVAL &arg, const Specifier &
     }
     out.put(buf.data(), intl::bounded_length(buf.data(), buf.size()));
     return 0;
-}
-
-// A literal width or precision from `at` on, saturated at INT32_MAX; 0 when
-// the text there is not a digit (a star, or nothing).
-INTL_INT literal_number(std::string_view text, std::size_t &at) {
-    std::int64_t n = 0;
-    if (at < text.size() && text[at] == '*')
-        ++at;
-    else
-        for (; at < text.size() && intl::message::is_decimal(text[at]); ++at)
-            n = std::min<std::int64_t>(n * 10 + (text[at] - '0'), INT32_MAX);
-    return static_cast<INTL_INT>(n);
-}
-
-// Whether the specifier's literal width or precision alone makes the text
-// longer than the space left. snprintf spends time (and, for floating
-// point, memory) in proportion to these numbers before its length can be
-// refused, so "%2147483647d" is refused up front, as a star value of that
-// size is. A precision sets a minimum length only for integers, for
-// non-null pointers and for finite floating values under f, e and E (and g,
-// G with the '#' flag); elsewhere it may be larger than the text.
-bool literal_too_long(const Output &out, const INTL_ARGVAL &arg, const Specifier &spec) {
-    const std::string_view text(arg.cvtspec + 1, spec.length);
-    std::size_t at = 0;
-    const bool alternate = !text.empty() && text[0] == '#';
-    if (!text.empty() && intl::message::is_flag(text[0]))
-        ++at;
-    if (literal_number(text, at) > out.left - 1)
-        return true;
-    if (at < text.size() && text[at] == '.')
-        ++at;
-    if (literal_number(text, at) <= out.left - 1)
-        return false;
-    switch (spec.conversion) {
-    case 'd':
-    case 'i':
-    case 'o':
-    case 'u':
-    case 'x':
-    case 'X':
-        return true;
-    case 'p':
-        return arg.value.ptr_val != nullptr;
-    case 'f':
-    case 'e':
-    case 'E':
-        return std::isfinite(arg.value.doubleval);
-    case 'g':
-    case 'G':
-        return alternate && std::isfinite(arg.value.doubleval);
-    default:
-        return false;
-    }
 }
 
 // A count conversion renders nothing; it stores the count a rendering of this
