@@ -245,36 +245,45 @@ std::string failures(const std::string &section, const Collector &collector) {
     return text;
 }
 
-std::string markdown(const Collector &collector) {
+// One section's table and notes; empty when a filter left nothing of it.
+std::string section_markdown(const std::string &section, const Collector &collector) {
     std::ostringstream out;
-    for (const std::string &section : section_order()) {
-        out << "### " << section << "\n\n";
-        bool any = false;
-        for (const Pair &pair : pairs()) {
-            if (pair.section != section || !ran(pair, collector)) {
-                continue;
-            }
-            if (!any) {
-                out << markdown_line(kHeader);
-                out << markdown_line(std::vector<std::string>(kHeader.size(), "---"));
-                any = true;
-            }
-            out << markdown_line(make_row(pair, collector).cells);
+    bool any = false;
+    for (const Pair &pair : pairs()) {
+        if (pair.section != section || !ran(pair, collector)) {
+            continue;
         }
-        if (any) {
-            out << "\n";
+        if (!any) {
+            out << markdown_line(kHeader);
+            out << markdown_line(std::vector<std::string>(kHeader.size(), "---"));
+            any = true;
         }
-        std::string notes_text = failures(section, collector);
-        for (const auto &note : notes()) {
-            if (note.first == section) {
-                notes_text += "- " + note.second + "\n";
-            }
-        }
-        if (!notes_text.empty()) {
-            out << notes_text << "\n";
+        out << markdown_line(make_row(pair, collector).cells);
+    }
+    if (any) {
+        out << "\n";
+    }
+    std::string notes_text = failures(section, collector);
+    for (const auto &note : notes()) {
+        if (note.first == section) {
+            notes_text += "- " + note.second + "\n";
         }
     }
+    if (!notes_text.empty()) {
+        out << notes_text << "\n";
+    }
     return out.str();
+}
+
+std::string markdown(const Collector &collector) {
+    std::string text;
+    for (const std::string &section : section_order()) {
+        std::string body = section_markdown(section, collector);
+        if (!body.empty()) {
+            text += "### " + section + "\n\n" + body;
+        }
+    }
+    return text;
 }
 
 void append_file(const std::string &path, const std::string &text) {
