@@ -1,0 +1,30 @@
+// intl dump: prints a loaded table with the library's own dump.
+#include "tables.h"
+#include "tool.h"
+
+#include <cstdio>
+#include <iostream>
+
+namespace tool {
+
+namespace {
+
+int run_dump(const TableOptions &options) {
+    const LoadedTables tables(options);
+    std::cout.flush();
+    intl__print_xlate(tables.chosen());
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        throw Failure("cannot write output");
+    return exit_ok;
+}
+
+} // namespace
+
+Command add_dump(CLI::App &app) {
+    auto options = std::make_shared<TableOptions>();
+    CLI::App *command = app.add_subcommand("dump", "Print every mapping of a loaded table");
+    add_table_options(*command, *options);
+    return {command, [options] { return run_dump(*options); }};
+}
+
+} // namespace tool

@@ -1,0 +1,49 @@
+// LoadedTables and the options that name a compiled translation file.
+#include "tables.h"
+
+#include "home.h"
+#include "tool.h"
+
+#include <algorithm>
+
+namespace tool {
+
+namespace {
+
+// intl_xlatesize gives sizes and codes alike; these are the codes it can give.
+bool is_lookup_failure(INTL_INT size) {
+    return size == INTL_E_OVERFLOW || size == INTL_E_NOUSER || size == INTL_E_STAT ||
+           size == INTL_E_PATHLONG || size == INTL_E_NOCHARSET || size == INTL_E_NOXLTNAME;
+}
+
+} // namespace
+
+void add_table_options(CLI::App &command, TableOptions &options) {
+    command.add_option("--charset", options.charset, "Server charset directory under charsets/")
+        ->required();
+    command.add_option("--table", options.table, "Compiled translation file in that directory")
+        ->required();
+    CLI::Option *server =
+        command.add_flag("--to-server", options.to_server, "Use the to-server table (default)");
+    CLI::Option *display =
+        command.add_flag("--to-display", options.to_display, "Use the to-display table");
+    server->excludes(display);
+    add_home_option(command, options.home);
+}
+
+LoadedTables::LoadedTables(const TableOptions &options) : to_display_chosen_(options.to_display) {
+    const std::string home = use_home(options.home);
+    path_ = home + "/charsets/" + options.charset + "/" + options.table;
+    const INTL_INT size = intl_xlatesize(options.charset.c_str(), options.table.c_str());
+    if (is_lookup_failure(size))
+        throw Failure("cannot load " + path_ + ": " + status_text(size));
+    // A file too short to hold a table still loads (or fails) on its own.
+    const std::size_t bytes = static_cast<std::size_t>(std::max<INTL_INT>(size, 0));
+    buffer_.resize(bytes / sizeof(std::uint64_t) + 1);
+    const INTL_INT rc = intl_load_xlate(buffer_.data(), options.charset.c_str(),
+                                        options.table.c_str(), &to_server_, &to_display_);
+    if (rc != INTL_OK)
+        throw Failure("cannot load " + path_ + ": " + status_text(rc));
+}
+
+} // namespace tool

@@ -1,0 +1,45 @@
+// A compiled translation file loaded through intl_xlatesize and
+// intl_load_xlate, and the options that name it.
+#ifndef INTL_TOOL_TABLES_H
+#define INTL_TOOL_TABLES_H
+
+#include <CLI/CLI.hpp>
+#include <intl.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tool {
+
+struct TableOptions {
+    std::string charset;
+    std::string table;
+    std::string home;
+    bool to_server = false;
+    bool to_display = false;
+};
+
+// --charset, --table, --to-server, --to-display and --home.
+void add_table_options(CLI::App &command, TableOptions &options);
+
+class LoadedTables {
+  public:
+    // Loads charsets/CHARSET/TABLE under the data directory; throws Failure.
+    explicit LoadedTables(const TableOptions &options);
+    // The table of the direction the options chose (to server by default).
+    const INTL_XLATE *chosen() const { return to_display_chosen_ ? to_display_ : to_server_; }
+    const char *chosen_name() const { return to_display_chosen_ ? "to-display" : "to-server"; }
+    const std::string &path() const { return path_; }
+
+  private:
+    std::vector<std::uint64_t> buffer_; // aligned for the loaded headers
+    INTL_XLATE *to_server_ = nullptr;
+    INTL_XLATE *to_display_ = nullptr;
+    bool to_display_chosen_;
+    std::string path_;
+};
+
+} // namespace tool
+
+#endif
