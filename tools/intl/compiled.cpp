@@ -10,9 +10,6 @@ namespace tool {
 
 namespace {
 
-// The engine walks a list with an 8-bit index.
-constexpr std::size_t max_list_size = 255;
-
 bool sorts_before(const SourceMapping &a, const SourceMapping &b) {
     if (a.first != b.first)
         return a.first < b.first;
@@ -28,15 +25,6 @@ std::string source_bytes(const SourceMapping &m) {
     bytes.append(reinterpret_cast<const char *>(m.map.src_pattern),
                  static_cast<std::size_t>(std::max(m.map.src_left, 0)));
     return bytes;
-}
-
-// The line of the first mapping, in source order, beyond what a list holds.
-int line_of_overflow(const std::vector<SourceMapping> &mappings, unsigned char first) {
-    std::size_t seen = 0;
-    for (const SourceMapping &m : mappings)
-        if (m.first == first && ++seen > max_list_size)
-            return m.line;
-    return 0;
 }
 
 void put_int(std::string &out, std::int32_t value) {
@@ -84,13 +72,7 @@ TableLists sort_into_lists(const std::vector<SourceMapping> &mappings, const std
             continue;
         }
         kept = &m;
-        std::vector<INTL_MAP> &list = lists[m.first];
-        if (list.size() == max_list_size)
-            errors.push_back({line_of_overflow(mappings, m.first),
-                              "more than 255 mappings for first byte " +
-                                  hex_bytes(std::string(1, static_cast<char>(m.first))) + " in [" +
-                                  table + "]"});
-        list.push_back(m.map);
+        lists[m.first].push_back(m.map);
     }
     return lists;
 }

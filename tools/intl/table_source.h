@@ -38,7 +38,8 @@ using TableLists = std::array<std::vector<INTL_MAP>, 256>;
 // Reads a source; every problem found goes to errors.
 TableSource read_table_source(const std::string &path, std::vector<Diagnostic> &errors);
 
-// Sorts mappings into lists; duplicates and over-long lists go to errors.
+// Sorts mappings into lists, duplicates going to errors. A list may hold
+// more than 255 mappings: this library's engine walks lists of any length.
 TableLists sort_into_lists(const std::vector<SourceMapping> &mappings, const std::string &table,
                            std::vector<Diagnostic> &errors);
 
