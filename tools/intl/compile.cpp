@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -22,8 +23,10 @@ struct CompileOptions {
 };
 
 void print_diagnostics(const std::string &source, std::vector<Diagnostic> errors) {
-    std::stable_sort(errors.begin(), errors.end(),
-                     [](const Diagnostic &a, const Diagnostic &b) { return a.line < b.line; });
+    // Problems of the file as a whole (line 0) come after those of its lines.
+    std::stable_sort(errors.begin(), errors.end(), [](const Diagnostic &a, const Diagnostic &b) {
+        return (a.line == 0 ? INT_MAX : a.line) < (b.line == 0 ? INT_MAX : b.line);
+    });
     for (const Diagnostic &d : errors) {
         std::cerr << source;
         if (d.line > 0)
