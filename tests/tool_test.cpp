@@ -39,7 +39,7 @@ constexpr const char *build_data = "";
 #endif
 
 // What one run of the tool gave.
-struct Run {
+struct Result {
     int status;
     std::string out;
     std::string err;
@@ -127,7 +127,7 @@ class Tool : public ::testing::Test {
 
     // Runs intl with args and stdin; the environment is ours without
     // KORVAN unless one is given.
-    Run intl(const std::vector<std::string> &args, const std::string &input = "",
+    Result intl(const std::vector<std::string> &args, const std::string &input = "",
              const std::optional<std::string> &korvan = std::nullopt) {
         const std::string in = dir_.write("stdin", input);
         const std::string out = (dir_.path() / "stdout").string();
@@ -172,7 +172,7 @@ class Tool : public ::testing::Test {
     }
 
     // Translates with a shipped table of the build's data directory.
-    Run xlate(const Shipped &t, const char *direction, const std::string &text,
+    Result xlate(const Shipped &t, const char *direction, const std::string &text,
               const char *block = "65536") {
         return intl({"xlate", "--home", build_data, "--charset", t.server, "--table", t.client,
                      direction, "--block", block},
@@ -234,7 +234,7 @@ const char small_source[] = "; a small table\n"
 TEST_F(Tool, CompileWritesTheCompiledFormatByteForByte) {
     const std::string source = dir_.write("small.tbl", small_source);
     const std::string output = (dir_.path() / "small").string();
-    const Run run = intl({"compile", source, "-o", output});
+    const Result run = intl({"compile", source, "-o", output});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
 
@@ -252,6 +252,7 @@ TEST_F(Tool, CompileWritesTheCompiledFormatByteForByte) {
 
 TEST_F(Tool, CompiledTablesLoadAndTranslateBothWays) {
     const std::string source = dir_.write("small.tbl", small_source);
+    std::filesystem::create_directories(dir_.path() / "charsets/TEST");
     ASSERT_EQ(
         intl({"compile", source, "-o", (dir_.path() / "charsets/TEST/small").string()}).status, 0);
     ASSERT_EQ(intl_sethome(dir_.path().c_str()), INTL_OK);
@@ -317,7 +318,7 @@ TEST_F(Tool, CompileReportsEveryErrorWithItsLineAndWritesNothing) {
         SCOPED_TRACE(c.body);
         const std::string source = dir_.write("bad.tbl", head + c.body);
         const std::string output = (dir_.path() / "bad").string();
-        const Run run = intl({"compile", source, "-o", output});
+        const Result run = intl({"compile", source, "-o", output});
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.err, source + ":3: " + c.message + "\n");
         EXPECT_FALSE(std::filesystem::exists(output));
@@ -342,14 +343,14 @@ TEST_F(Tool, CompileReportsFileLevelErrors) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);
         const std::string source = dir_.write("bad.tbl", c.text);
-        const Run run = intl({"compile", source, "-o", (dir_.path() / "out").string()});
+        const Result run = intl({"compile", source, "-o", (dir_.path() / "out").string()});
         EXPECT_EQ(run.status, 1);
         std::string expected = source + c.message;
         for (std::size_t at; (at = expected.find("{}")) != std::string::npos;)
             expected.replace(at, 2, source);
         EXPECT_EQ(run.err, expected);
     }
-    const Run missing = intl({"compile", (dir_.path() / "none.tbl").string(), "-o", "x"});
+    const Result missing = intl({"compile", (dir_.path() / "none.tbl").string(), "-o", "x"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, (dir_.path() / "none.tbl").string() + ": No such file or directory\n");
 }
@@ -369,7 +370,7 @@ TEST_F(Tool, FailedCompileKeepsAnEarlierOutputWhole) {
 TEST_F(Tool, MktableRewritesEveryShippedSourceUnchanged) {
     for (const Shipped &t : shipped) {
         SCOPED_TRACE(std::string{t.server} + "/" + t.client);
-        const Run run = intl({"mktable", "--client", t.client, "--server", t.server});
+        const Result run = intl({"mktable", "--client", t.client, "--server", t.server});
         ASSERT_EQ(run.status, 0) << run.err;
         EXPECT_TRUE(run.out ==
                     TempDir::read(data_file("charsets/"s + t.server + "/" + t.client + ".tbl")))
@@ -378,13 +379,13 @@ TEST_F(Tool, MktableRewritesEveryShippedSourceUnchanged) {
 }
 
 TEST_F(Tool, MktableRefusesWhatTablesCannotExpress) {
-    const Run unknown = intl({"mktable", "--client", "NO-SUCH-CHARSET", "--server", "UTF-8"});
+    const Result unknown = intl({"mktable", "--client", "NO-SUCH-CHARSET", "--server", "UTF-8"});
     EXPECT_EQ(unknown.status, 1);
     EXPECT_NE(unknown.err.find("iconv cannot convert from NO-SUCH-CHARSET to UTF-8"),
               std::string::npos)
         << unknown.err;
     // Shift sequences of a stateful server charset depend on what came before.
-    const Run stateful = intl({"mktable", "--client", "EUC-JP", "--server", "ISO-2022-JP"});
+    const Result stateful = intl({"mktable", "--client", "EUC-JP", "--server", "ISO-2022-JP"});
     EXPECT_EQ(stateful.status, 1);
     EXPECT_NE(stateful.err.find("depends on context"), std::string::npos) << stateful.err;
 }
@@ -392,13 +393,14 @@ TEST_F(Tool, MktableRefusesWhatTablesCannotExpress) {
 TEST_F(Tool, MktableTableCompilesAndAgreesWithIconv) {
     const std::string source = (dir_.path() / "koi.tbl").string();
     ASSERT_EQ(intl({"mktable", "--client", "KOI8-R", "--server", "UTF-8", "-o", source}).status, 0);
+    std::filesystem::create_directories(dir_.path() / "charsets/UTF-8");
     ASSERT_EQ(
         intl({"compile", source, "-o", (dir_.path() / "charsets/UTF-8/KOI8-R").string()}).status,
         0);
     std::string all;
     for (const std::string &c : client_characters("KOI8-R", "UTF-8"))
         all += c;
-    const Run run = intl(
+    const Result run = intl(
         {"xlate", "--home", dir_.path().string(), "--charset", "UTF-8", "--table", "KOI8-R"}, all);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(run.out == iconv_text("UTF-8", "KOI8-R", all));
@@ -422,11 +424,11 @@ TEST_F(Tool, EveryShippedTableTranslatesLikeIconvInBothDirections) {
         // Odd block sizes put block ends inside multi-byte sequences.
         for (const char *block : {"65536", "1", "7"}) {
             SCOPED_TRACE(block);
-            const Run to_server = xlate(t, "--to-server", every, block);
+            const Result to_server = xlate(t, "--to-server", every, block);
             EXPECT_EQ(to_server.status, 0) << to_server.err;
             EXPECT_TRUE(to_server.out == *expected);
             const std::string server_text = *iconv_text(t.server, t.client, round_trips);
-            const Run to_display = xlate(t, "--to-display", server_text, block);
+            const Result to_display = xlate(t, "--to-display", server_text, block);
             EXPECT_EQ(to_display.status, 0) << to_display.err;
             EXPECT_TRUE(to_display.out == iconv_text(t.client, t.server, server_text));
             EXPECT_TRUE(to_display.out == round_trips);
@@ -442,9 +444,9 @@ TEST_F(Tool, RealisticTextsTranslateLikeIconvAndComeBack) {
         const std::optional<std::string> text =
             iconv_text(t.client, sample_charset(t.sample), sample);
         ASSERT_TRUE(text);
-        const Run there = xlate(t, "--to-server", *text, "5");
+        const Result there = xlate(t, "--to-server", *text, "5");
         EXPECT_TRUE(there.out == iconv_text(t.server, t.client, *text));
-        const Run back = xlate(t, "--to-display", there.out, "3");
+        const Result back = xlate(t, "--to-display", there.out, "3");
         EXPECT_TRUE(back.out == *text);
     }
 }
@@ -462,14 +464,14 @@ TEST_F(Tool, XlateBehavesLikeIconvWithFilesAndStandardInput) {
         v.insert(v.end(), files.begin(), files.end());
         return v;
     };
-    const Run both = intl(args({a, "-", b}), "na\xEFve\n");
+    const Result both = intl(args({a, "-", b}), "na\xEFve\n");
     EXPECT_EQ(both.status, 0);
     EXPECT_EQ(both.out, "caf\xC3\xA9\nna\xC3\xAFve\n\xC3\xBC"
                         "ber\n");
-    const Run stdin_only = intl(args({}), "\xE9");
+    const Result stdin_only = intl(args({}), "\xE9");
     EXPECT_EQ(stdin_only.out, "\xC3\xA9");
     // A missing file is reported and skipped; the status tells.
-    const Run partly = intl(args({missing, a}));
+    const Result partly = intl(args({missing, a}));
     EXPECT_EQ(partly.status, 1);
     EXPECT_EQ(partly.out, "caf\xC3\xA9\n");
     EXPECT_EQ(partly.err,
@@ -494,37 +496,38 @@ TEST_F(Tool, XlateAndDumpReportMissingTablesAndHomes) {
          "information\n"},
     };
     for (const Case &c : cases) {
-        const Run run = intl(c.args, "", c.korvan);
+        const Result run = intl(c.args, "", c.korvan);
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.err, c.err);
     }
     // Neither --home nor KORVAN: the built-in data directory.
-    const Run built_in = intl({"xlate", "--charset", "UTF-8", "--table", "CP1252"}, "\x80");
+    const Result built_in = intl({"xlate", "--charset", "UTF-8", "--table", "CP1252"}, "\x80");
     EXPECT_EQ(built_in.status, 0) << built_in.err;
     EXPECT_EQ(built_in.out, "\xE2\x82\xAC");
     // KORVAN names the data directory when there is no --home.
-    const Run by_korvan = intl({"xlate", "--charset", "UTF-8", "--table", "CP1252"}, "\x80", home);
+    const Result by_korvan = intl({"xlate", "--charset", "UTF-8", "--table", "CP1252"}, "\x80", home);
     EXPECT_EQ(by_korvan.out, "\xE2\x82\xAC");
-    const Run usage = intl({"xlate", "--charset", "UTF-8"});
+    const Result usage = intl({"xlate", "--charset", "UTF-8"});
     EXPECT_EQ(usage.status, 64);
 }
 
 TEST_F(Tool, DumpPrintsTheLoadedTable) {
     const std::string source =
         dir_.write("t.tbl", "; t\n[to server]\nmap = 0x8EA1, 0x0A\nmap = AB, xy\n");
+    std::filesystem::create_directories(dir_.path() / "charsets/S");
     ASSERT_EQ(intl({"compile", source, "-o", (dir_.path() / "charsets/S/t").string()}).status, 0);
     const std::vector<std::string> common = {
         "--home", dir_.path().string(), "--charset", "S", "--table", "t"};
     std::vector<std::string> args = {"dump"};
     args.insert(args.end(), common.begin(), common.end());
-    const Run to_server = intl(args);
+    const Result to_server = intl(args);
     EXPECT_EQ(to_server.status, 0);
     EXPECT_EQ(to_server.out, "Source string: AB\nDest string: xy\n"
                              "Source string: 8ea1\nDest string: a\n");
     args.push_back("--to-display");
     EXPECT_EQ(intl(args).out, "Translation table is empty.\n");
     args[0] = "xlate";
-    const Run xlate_missing = intl(args);
+    const Result xlate_missing = intl(args);
     EXPECT_EQ(xlate_missing.status, 1);
     EXPECT_NE(xlate_missing.err.find("holds no to-display table"), std::string::npos);
 }
@@ -532,7 +535,7 @@ TEST_F(Tool, DumpPrintsTheLoadedTable) {
 // --- localization files ------------------------------------------------
 
 TEST_F(Tool, ShippedLocalizationFilesAreClean) {
-    const Run run =
+    const Result run =
         intl({"check", data_file("locale/datetime.loc"), data_file("locale/messages.loc")});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "");
@@ -559,14 +562,14 @@ TEST_F(Tool, CheckReportsErrorsAndSilentPitfalls) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);
         const std::string file = dir_.write("f.loc", c.text);
-        const Run run = intl({"check", file});
+        const Result run = intl({"check", file});
         EXPECT_EQ(run.status, c.status);
         std::string expected = c.report;
         for (std::size_t at; (at = expected.find("{}")) != std::string::npos;)
             expected.replace(at, 2, file);
         EXPECT_EQ(run.out, expected);
     }
-    const Run two =
+    const Result two =
         intl({"check", dir_.write("good.loc", "; ok\n[s]\n"), (dir_.path() / "none.loc").string()});
     EXPECT_EQ(two.status, 1);
     EXPECT_EQ(two.out, (dir_.path() / "none.loc").string() + ": No such file or directory\n");
@@ -576,11 +579,11 @@ TEST_F(Tool, ShowPrintsSectionsEntriesAndValues) {
     const std::string file =
         dir_.write("f.loc", "; c\n[file format]\nversion = 4.2\n[one]\na = x, \"y, z\", 0x09\n"
                             "[two]\nempty =\nq = \"say \"\"hi\"\"\"\n");
-    const Run text = intl({"show", file});
+    const Result text = intl({"show", file});
     EXPECT_EQ(text.status, 0);
     EXPECT_EQ(text.out, "[one]\na = \"x\", \"y, z\", \"\\t\"\n\n[two]\nempty = \"\"\n"
                         "q = \"say \\\"hi\\\"\"\n");
-    const Run json = intl({"show", file, "--section", "two", "--json"});
+    const Result json = intl({"show", file, "--section", "two", "--json"});
     EXPECT_EQ(json.status, 0);
     EXPECT_EQ(json.out, "{\n  \"file\": \"" + file +
                             "\",\n  \"version\": 420,\n  \"sections\": [\n    {\n"
@@ -591,10 +594,10 @@ TEST_F(Tool, ShowPrintsSectionsEntriesAndValues) {
                             "        {\n          \"name\": \"q\",\n          \"line\": 8,\n"
                             "          \"values\": [\n            \"say \\\"hi\\\"\"\n"
                             "          ]\n        }\n      ]\n    }\n  ]\n}\n");
-    const Run missing = intl({"show", file, "--section", "three"});
+    const Result missing = intl({"show", file, "--section", "three"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, file + ": no section [three]\n");
-    const Run broken = intl({"show", dir_.write("b.loc", "; c\n[s]\nx\n")});
+    const Result broken = intl({"show", dir_.write("b.loc", "; c\n[s]\nx\n")});
     EXPECT_EQ(broken.status, 1);
     EXPECT_EQ(broken.out, "");
     EXPECT_EQ(broken.err, (dir_.path() / "b.loc").string() + ":3: Syntax error:  no entry found\n");
@@ -616,11 +619,11 @@ TEST_F(Tool, DatetimeRendersTheShippedSections) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.section);
-        const Run run = intl({"datetime", file, c.section, "--at", c.at});
+        const Result run = intl({"datetime", file, c.section, "--at", c.at});
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_NE(run.out.find(c.date_line), std::string::npos) << run.out;
     }
-    const Run english = intl({"datetime", file, "english", "--at", "2024-03-05"});
+    const Result english = intl({"datetime", file, "english", "--at", "2024-03-05"});
     EXPECT_EQ(english.out.substr(0, english.out.find("Date:")),
               "Months:       January, February, March, April, May, June, July, August, "
               "September, October, November, December\n"
@@ -629,7 +632,7 @@ TEST_F(Tool, DatetimeRendersTheShippedSections) {
               "First day:    7 (Sunday)\n"
               "Date order:   mdy\n"
               "Clock:        12-hour\n");
-    const Run today = intl({"datetime", file, "english"});
+    const Result today = intl({"datetime", file, "english"});
     EXPECT_EQ(today.status, 0);
     EXPECT_NE(today.out.find("Today:        "), std::string::npos);
 }
@@ -654,7 +657,7 @@ TEST_F(Tool, DatetimeReportsBrokenSections) {
     for (const Case &c : cases) {
         std::vector<std::string> args = {"datetime", file};
         args.insert(args.end(), c.args.begin(), c.args.end());
-        const Run run = intl(args);
+        const Result run = intl(args);
         EXPECT_EQ(run.status, c.status) << c.args[0];
         EXPECT_EQ(run.err, c.err);
     }
@@ -672,7 +675,7 @@ TEST_F(Tool, MessageFillsAndReordersArguments) {
          *iconv_text("SHIFT_JIS", "UTF-8", "Annaさん、Inboxに新着メッセージが3件あります。\n")},
     };
     for (const Case &c : cases) {
-        const Run run = intl({"message", file, c.section, "new_mail", "Anna", "3", "Inbox"});
+        const Result run = intl({"message", file, c.section, "new_mail", "Anna", "3", "Inbox"});
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.out, c.expected) << c.section;
     }
@@ -703,7 +706,7 @@ TEST_F(Tool, MessageReportsMissingEntriesAndArguments) {
     for (const Case &c : cases) {
         std::vector<std::string> args = {"message", file};
         args.insert(args.end(), c.args.begin(), c.args.end());
-        const Run run = intl(args);
+        const Result run = intl(args);
         EXPECT_EQ(run.status, c.status) << c.args[1];
         EXPECT_EQ(run.out, c.out);
         EXPECT_EQ(run.err, c.err);
