@@ -685,7 +685,8 @@ TEST_F(Locfile, ShippedDatetimeFileWalksEndToEnd) {
     EXPECT_EQ(names, (std::vector<std::string>{"english=English",
                                                "french=Fran\xE7"
                                                "ais",
-                                               "german=Deutsch", "spanish=Espa\xF1ol"}));
+                                               "german=Deutsch", "spanish=Espa\xF1ol",
+                                               "japanese=\x93\xFA\x96\x7B\x8C\xEA"}));
     struct Language {
         const char *section, *august, *february, *wednesday, *december;
         INTL_INT firstday;
@@ -700,6 +701,8 @@ TEST_F(Locfile, ShippedDatetimeFileWalksEndToEnd) {
          1, "dmy", 0},
         {"german", "August", "Feb", "Mittwoch", "Dezember", 1, "dmy", 0},
         {"spanish", "agosto", "feb", "mi\xE9rcoles", "diciembre", 1, "dmy", 0},
+        {"japanese", "\x38\x8C\x8E", "\x32\x8C\x8E", "\x90\x85\x97\x6A\x93\xFA",
+         "\x31\x32\x8C\x8E", 7, "ymd", 0},
     };
     for (const auto &l : languages) {
         EXPECT_EQ(section(), item(l.section, 0));
@@ -714,7 +717,7 @@ TEST_F(Locfile, ShippedDatetimeFileWalksEndToEnd) {
         EXPECT_EQ(info.is12hour, l.is12hour);
     }
     EXPECT_EQ(section(), end());
-    EXPECT_EQ(intl_linenum(&lf_), 58);
+    EXPECT_EQ(intl_linenum(&lf_), 68);
 }
 
 } // namespace
