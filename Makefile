@@ -11,9 +11,26 @@ build:
 	cmake --preset release
 	cmake --build --preset release -j $(JOBS)
 
-# The main job on the shipped data.
+# The main job on the shipped data: a Latin-1 sample text translated to
+# UTF-8, a message whose translations reorder its arguments, and today's date
+# in French and Japanese. The catalog's sections are in Latin-1 and Shift_JIS,
+# so each is shown through the UTF-8 table of its charset.
+INTL = ./build/release/tools/intl/intl
+DATA = build/release/data
+TO_UTF8 = $(INTL) xlate --charset UTF-8 --table
+run: SHELL := /bin/bash
+run: .SHELLFLAGS := -o pipefail -c
 run: build
-	./build/release/tests/c_consumer
+	@echo '--- $(DATA)/samples/latin.ISO-8859-1.txt, translated to UTF-8:'
+	@$(TO_UTF8) ISO-8859-1 $(DATA)/samples/latin.ISO-8859-1.txt
+	@echo '--- intl message ... new_mail Anna 3 Inbox, in English, German and Japanese:'
+	@$(INTL) message $(DATA)/locale/messages.loc english new_mail Anna 3 Inbox
+	@$(INTL) message $(DATA)/locale/messages.loc german new_mail Anna 3 Inbox | $(TO_UTF8) ISO-8859-1
+	@$(INTL) message $(DATA)/locale/messages.loc japanese new_mail Anna 3 Inbox | $(TO_UTF8) SHIFT_JIS
+	@echo '--- intl datetime ... french:'
+	@$(INTL) datetime $(DATA)/locale/datetime.loc french | $(TO_UTF8) ISO-8859-1
+	@echo '--- intl datetime ... japanese:'
+	@$(INTL) datetime $(DATA)/locale/datetime.loc japanese | $(TO_UTF8) SHIFT_JIS
 
 # Every test on every preset, then the checks of the built library; the
 # benchmarks are built so that they keep compiling, never run.

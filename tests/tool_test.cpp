@@ -616,6 +616,8 @@ TEST_F(Tool, DatetimeRendersTheShippedSections) {
         {"french", "2024-12-25",
          "Date:         mercredi, 25 d\xE9"
          "cembre 2024, 00:00\n"},
+        {"japanese", "2024-03-05 14:30",
+         *iconv_text("SHIFT_JIS", "UTF-8", "Date:         火曜日, 2024 3月 5, 14:30\n")},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.section);
