@@ -10,6 +10,7 @@
 #include "tool.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iconv.h>

@@ -3,6 +3,7 @@
 #include "locfile.h"
 #include "tool.h"
 
+#include <cstdio>
 #include <iostream>
 #include <nlohmann/json.hpp>
 
