@@ -251,10 +251,12 @@ const char *format_text(const INTL_ARGVAL &arg, const Specifier &spec, char (&co
     const Literals lit = read_literals(arg, spec);
     if (lit.alternate || lit.precision <= g_precision_cap)
         return arg.cvtspec;
-    const std::string_view whole(arg.cvtspec);
-    const std::string_view tail = whole.substr(lit.precision_end);
+    // Both offsets lie inside the text; views made by hand keep the checked
+    // substr, and with it the C++ runtime, out of the library.
+    const std::string_view head(arg.cvtspec, lit.precision_at);
+    const std::string_view tail(arg.cvtspec + lit.precision_end);
     char *at = copy;
-    for (std::string_view piece : {whole.substr(0, lit.precision_at), g_precision_cap_text, tail}) {
+    for (std::string_view piece : {head, g_precision_cap_text, tail}) {
         std::memcpy(at, piece.data(), piece.size());
         at += piece.size();
     }
