@@ -15,6 +15,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -383,6 +384,24 @@ TEST_F(FaultTest, MessageBuildingFailsCleanlyWhateverAllocationFails) {
             }
         });
     EXPECT_GE(needed, 4) << "one buffer at least per standard conversion";
+
+    // A value wider than the first temporary buffer is rendered again into
+    // one of its full size, which may fail as well.
+    INTL_ARGVAL wide{};
+    wide.value_type = INTL_T_DOUBLE;
+    std::strcpy(wide.cvtspec, "%f");
+    wide.value.doubleval = 1e300;
+    char expected_wide[400];
+    std::snprintf(expected_wide, sizeof expected_wide, "<%f>", 1e300);
+    const long wide_needed =
+        sweep_allocations([&] { return intl_strblist(out, sizeof out, "<%1!>", &wide, 1); },
+                          [&](INTL_INT rc, long n) {
+                              if (n == 0)
+                                  EXPECT_STREQ(out, expected_wide);
+                              else
+                                  EXPECT_EQ(rc, INTL_E_NOMEM) << "allocation " << n;
+                          });
+    EXPECT_EQ(wide_needed, 2) << "a first buffer and one of the value's size";
 
     sweep_allocations(
         [&] {

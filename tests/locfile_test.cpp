@@ -393,6 +393,13 @@ TEST_F(Locfile, UnreadValuesAreSkippedWithTheirContinuationLines) {
     EXPECT_EQ(entry(), item("next", 0));
     EXPECT_EQ(entry(), item("odd", 0));
     EXPECT_EQ(entry(), item("last", 0));
+    // Continuation lines made of escape characters alone: the run is counted
+    // to the start of the line and no further.
+    ASSERT_EQ(open("; c\n[s]\na = 1, \\\n\\\\\\\n x\nb = \\\n\\\\\nc = 3\n"), INTL_OK);
+    EXPECT_EQ(section(), item("s", 0));
+    EXPECT_EQ(entry(), item("a", 0));
+    EXPECT_EQ(entry(), item("b", 0));
+    EXPECT_EQ(entry(), item("c", 0));
     // Unread continuation lines that run into a heading end the section.
     ASSERT_EQ(open("; c\n[s]\na = 1, \\\n[t]\nb = 2\n"), INTL_OK);
     EXPECT_EQ(section(), item("s", 0));
@@ -441,6 +448,9 @@ TEST_F(Locfile, ValueSyntax) {
         {" \\;c\n", {item("", 0), end()}},
         {" a\\\n  b, c\n", {item("a  b", 0), item("c", 0), end()}},
         {" \\\n  b\n", {item("b", 0), end()}},
+        // A tab is as blank as a space, around values and before a continuation.
+        {"\ta\t,\tb\t\n", {item("a", 0), item("b", 0), end()}},
+        {"\t\\\n\t b\n", {item("b", 0), end()}},
         {" a\\\n[t]\n", {item("a", 0), end()}},
         {" \\\n[t]\n", {end()}},
         {" a\\\n", {item("a", 0), end()}},
@@ -701,8 +711,8 @@ TEST_F(Locfile, ShippedDatetimeFileWalksEndToEnd) {
          1, "dmy", 0},
         {"german", "August", "Feb", "Mittwoch", "Dezember", 1, "dmy", 0},
         {"spanish", "agosto", "feb", "mi\xE9rcoles", "diciembre", 1, "dmy", 0},
-        {"japanese", "\x38\x8C\x8E", "\x32\x8C\x8E", "\x90\x85\x97\x6A\x93\xFA",
-         "\x31\x32\x8C\x8E", 7, "ymd", 0},
+        {"japanese", "\x38\x8C\x8E", "\x32\x8C\x8E", "\x90\x85\x97\x6A\x93\xFA", "\x31\x32\x8C\x8E",
+         7, "ymd", 0},
     };
     for (const auto &l : languages) {
         EXPECT_EQ(section(), item(l.section, 0));

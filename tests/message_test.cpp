@@ -278,6 +278,7 @@ TEST(Formatter, StandardConversionsByTypeCode) {
         {arg<std::uint16_t>("%d", INTL_T_USHORT, 65535), "65535"},
         {arg<std::uint16_t>("%hd", INTL_T_USHORT, 65535), "-1"},
         {of_int("%+5i", 42), "  +42"},
+        {of_int("% d", 42), " 42"}, {of_int("% d", -42), "-42"},
         {arg<INTL_UINT>("%#x", INTL_T_UINT, 255), "0xff"},
         // Longs are 32 bits on every platform, in every conversion.
         {arg<INTL_LONG>("%ld", INTL_T_LONG, INT32_MIN), "-2147483648"},
@@ -592,6 +593,11 @@ TEST_F(CustomSpecifiers, NameLengthLookupTypeAndSpecifierLimits) {
     EXPECT_EQ(build(cvt, "%1!", "%bad", 1).code, INTL_E_DATATYPE);
     EXPECT_EQ(build(cvt, "%1!", "%q%bad", 1).code, INTL_E_NOCUSTOM); // the first fault decides
     EXPECT_EQ(build(cvt, "%1!", "%bad%q", 1).code, INTL_E_DATATYPE);
+    CvtList untyped(2);
+    untyped.install("zero", 0, echo<INTL_INT>);
+    untyped.install("minus", -1, echo<INTL_INT>);
+    EXPECT_EQ(build(untyped.get(), "%1!", "%zero", 1).code, INTL_E_DATATYPE);
+    EXPECT_EQ(build(untyped.get(), "%1!", "%minus", 1).code, INTL_E_DATATYPE);
     CvtList fresh(1);
     EXPECT_EQ(build(fresh.get(), "%1!", "%y", 1).code, INTL_E_NOCUSTOM);
 

@@ -227,6 +227,26 @@ TEST_F(StreamTest, CloseReportsAFailedClose) {
     EXPECT_EQ(intl_iocsfclose(s), -1);
 }
 
+// A null buffer on a live stream fails and leaves the stream where it was.
+TEST_F(StreamTest, NullBuffersAreRefusedWithoutConsumingAnything) {
+    INTL_IOCS *r = intl_iocsfopen(file("r", "abc\n").c_str(), 1);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(intl_iocsfread(nullptr, 1, 2, r), 0);
+    EXPECT_EQ(intl_iocsfgets(nullptr, 4, r), nullptr);
+    char line[8];
+    ASSERT_NE(intl_iocsfgets(line, sizeof line, r), nullptr);
+    EXPECT_STREQ(line, "abc\n");
+    EXPECT_EQ(intl_iocsfclose(r), 0);
+
+    const std::string path = file("w", "kept");
+    INTL_IOCS *w = intl_iocsfopen(path.c_str(), 5);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(intl_iocsfwrite(nullptr, 1, 3, w), -1);
+    EXPECT_EQ(intl_iocsfwrite(nullptr, 1, 0, w), 0) << "nothing to write needs no buffer";
+    EXPECT_EQ(intl_iocsfclose(w), 0);
+    EXPECT_EQ(TempDir::read(path), "kept");
+}
+
 TEST(StreamNull, NullStreamIsAFailureNotACrash) {
     char buf[4];
     EXPECT_EQ(intl_iocsfread(buf, 1, 1, nullptr), 0);

@@ -121,6 +121,14 @@ Bytes written(const Bytes &dest) {
     return out;
 }
 
+// What the dump prints for a table.
+std::string dump(const INTL_XLATE *t) {
+    ::testing::internal::CaptureStdout();
+    intl__print_xlate(t);
+    std::fflush(stdout);
+    return ::testing::internal::GetCapturedStdout();
+}
+
 // ------------------------------------------------------------------------
 // Table building
 
@@ -353,6 +361,29 @@ TEST(Engine, CorruptMappingsAreNeverUsed) {
         EXPECT_EQ(r.status, row.status) << r;
         EXPECT_EQ(r.used, static_cast<INTL_INT>(row.src.size())) << r;
     }
+}
+
+// A table being built by hand has its list sizes counted up before its
+// records are attached: such a list holds nothing to match, to cut or to
+// print, whichever path of the engine meets it.
+TEST(Engine, ListsWithASizeButNoRecordsAreEmpty) {
+    INTL_XLATE x;
+    std::memset(&x, 0, sizeof x);
+    INTL_MAP d = make_map({}, {'d'});
+    x.xlist[0x41].listsize = 1;
+    x.xlist[0x43].listsize = 3;
+    x.xlist[0x44] = {1, &d};
+    const Bytes src{0x41, 0x43, 0x44, 0x43, 0x43, 0x41};
+    for (INTL_INT srcend : {0, 1}) {
+        const Outcome r = translate(&x, src, -1, srcend);
+        EXPECT_EQ(written(r.dest), (Bytes{0x41, 0x43, 'd', 0x43, 0x43, 0x41, 0})) << r;
+        EXPECT_EQ(r.status, 0) << r;
+        EXPECT_EQ(r.used, 6) << r;
+    }
+    const Outcome cut = translate(&x, src, 4, 1);
+    EXPECT_EQ(written(cut.dest), (Bytes{0x41, 0x43, 'd', 0x43})) << cut;
+    EXPECT_EQ(cut.status, 1) << cut;
+    EXPECT_EQ(dump(&x), "Source string: D\nDest string: d\n");
 }
 
 TEST(Engine, ZeroBytesInPatternsSortAndMatch) {
@@ -874,6 +905,20 @@ TEST_F(CompiledFile, LoadedSizeAlwaysSufficesForTheLayout) {
               static_cast<INTL_INT>(two.size() - 8 + 2 * (header_size - 2048)));
 }
 
+// A file too big for the result: its size comes from the file system, so a
+// sparse file serves, and nothing of it is read.
+TEST_F(CompiledFile, SizesBeyondTheResultAreRefused) {
+    put("");
+    const std::filesystem::path file = home_.path() / "charsets/cs/t.xlt";
+    const std::uintmax_t largest = std::uintmax_t{INT32_MAX} + 8 - 2 * (header_size - 2048);
+    std::filesystem::resize_file(file, largest);
+    EXPECT_EQ(intl_xlatesize("cs", "t.xlt"), INT32_MAX);
+    std::filesystem::resize_file(file, largest + 1);
+    EXPECT_EQ(intl_xlatesize("cs", "t.xlt"), INTL_E_OVERFLOW);
+    std::filesystem::resize_file(file, std::uintmax_t{1} << 33);
+    EXPECT_EQ(intl_xlatesize("cs", "t.xlt"), INTL_E_OVERFLOW);
+}
+
 TEST_F(CompiledFile, MissingFilesAndArgumentsInOrder) {
     INTL_XLATE *a, *b;
     char buf[8];
@@ -927,13 +972,6 @@ TEST_F(CompiledFile, OverLongPathsAndHomeFailures) {
 
 // ------------------------------------------------------------------------
 // Dump
-
-std::string dump(const INTL_XLATE *t) {
-    ::testing::internal::CaptureStdout();
-    intl__print_xlate(t);
-    std::fflush(stdout);
-    return ::testing::internal::GetCapturedStdout();
-}
 
 TEST(Dump, PrintsEveryMappingByteByByte) {
     EXPECT_EQ(dump(nullptr), "Translation table is empty.\n");
