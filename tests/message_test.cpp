@@ -538,6 +538,16 @@ TEST(Builder, GrammarWithoutAConversionList) {
     for (const char *formats : {"%y%d", "%Lf%d", "%-+5d%d", "%y%%%d", "%5%%d"})
         EXPECT_EQ(build(nullptr, "%1!", formats, 7).text, "7") << formats;
     EXPECT_EQ(build(nullptr, "%1!", "%*y%d", 9, 7).text, "7");
+    // Skipped specifiers fill no record, so however many of them there are,
+    // their stars are taken and a record after them is still filled.
+    std::string skipped;
+    for (int i = 0; i < 25; ++i)
+        skipped += "%*.*)";
+    EXPECT_EQ(build(nullptr, "%1!", (skipped + "%d").c_str(), 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12,
+                    13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32,
+                    33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 51)
+                  .text,
+              "51");
     // A specifier cut off by the end of the formats string fills no record.
     for (const char *formats : {"%d%", "%d%-", "%d%5.", "%d%l", "%d%*"})
         EXPECT_EQ(build(nullptr, "%1!%2!", formats, 1, 2).code, INTL_E_PLACEHOLDER) << formats;
