@@ -70,6 +70,32 @@ inline const INTL_MAP *single_byte_mapping(const INTL_XLIST &list) {
     return list.listsize == 1 && m != nullptr && m->src_left == 0 && usable(*m) ? m : nullptr;
 }
 
+// What each first byte turns into when it needs no search: itself (an empty
+// list) or the one byte of a list's single one-byte mapping; `more` when
+// anything else may happen.
+struct ByteClasses {
+    static constexpr std::uint16_t more = 0x100;
+    std::uint16_t of[list_count];
+};
+
+// A source at least this long pays for classifying the 256 first bytes once
+// (a few instructions per byte) with the bytes it then translates by one
+// lookup each instead of two list inspections.
+constexpr INTL_INT classify_from = 512;
+
+void classify(const INTL_XLATE &xlt, ByteClasses &classes) {
+    for (int byte = 0; byte < list_count; ++byte) {
+        const INTL_XLIST &list = xlt.xlist[byte];
+        const INTL_MAP *m = list.list;
+        std::uint16_t c = ByteClasses::more;
+        if (list.listsize <= 0)
+            c = static_cast<std::uint16_t>(byte);
+        else if (list.listsize == 1 && m != nullptr && m->src_left == 0 && m->dest_chars == 1)
+            c = m->dest_pattern[0];
+        classes.of[byte] = c;
+    }
+}
+
 // Translates the run of bytes that need no search: bytes with empty lists,
 // copied; bytes whose list holds just one usable single-byte mapping; and
 // pairs found at once in a dense list of two-byte sequences. Takes at most
@@ -77,27 +103,41 @@ inline const INTL_MAP *single_byte_mapping(const INTL_XLIST &list) {
 // needs more. It goes in stretches short enough that even 8 bytes of
 // output per byte cannot pass the room, so that no byte needs its own
 // check; the last few bytes before a full destination are left to the
-// caller's full rules.
-template <bool Write>
-Run simple_run(const INTL_XLATE &xlt, const unsigned char *s, INTL_INT left, unsigned char *out,
-               INTL_INT room) {
+// caller's full rules. With `classes` the one-byte-to-one-byte cases take a
+// single lookup.
+template <bool Write, bool Classified>
+Run simple_run(const INTL_XLATE &xlt, const ByteClasses *classes, const unsigned char *s,
+               INTL_INT left, unsigned char *out, INTL_INT room) {
     // Native-width counts index without a widening per byte.
     std::ptrdiff_t taken = 0;
     std::ptrdiff_t given = 0;
     for (std::ptrdiff_t safe; (safe = std::min<std::ptrdiff_t>(
                                    left, taken + (room - given) / max_dest_chars)) > taken;) {
         while (taken < safe) {
+            if constexpr (Classified) {
+                // Output keeps step with input here: one index serves both.
+                unsigned char *const o = out + (given - taken);
+                const std::ptrdiff_t start = taken;
+                for (std::uint16_t c;
+                     taken < safe && (c = classes->of[s[taken]]) != ByteClasses::more; ++taken)
+                    if constexpr (Write)
+                        o[taken] = static_cast<unsigned char>(c);
+                given += taken - start;
+                if (taken == safe)
+                    break;
+            }
             const unsigned char byte = s[taken];
             const INTL_XLIST &list = xlt.xlist[byte];
             const INTL_MAP *m = list.list;
-            if (list.listsize <= 0) {
+            if (!Classified && list.listsize <= 0) {
                 if constexpr (Write)
                     out[given] = byte;
                 ++taken;
                 ++given;
                 continue;
             }
-            if (list.listsize == 1 && m != nullptr && m->src_left == 0 && m->dest_chars == 1) {
+            if (!Classified && list.listsize == 1 && m != nullptr && m->src_left == 0 &&
+                m->dest_chars == 1) {
                 if constexpr (Write)
                     out[given] = m->dest_pattern[0];
                 ++taken;
@@ -133,13 +173,17 @@ Run simple_run(const INTL_XLATE &xlt, const unsigned char *s, INTL_INT left, uns
 // written to dest or (Write false) only counted; stops at the end of the
 // source, at a full destination (status 1) or at a cut sequence (status 2).
 // Counts live in locals: stores through dest could alias anything else.
-template <bool Write>
+template <bool Write, bool Classified>
 Progress translate(const unsigned char *src, INTL_INT srclen, unsigned char *dest, INTL_INT limit,
                    const INTL_XLATE &xlt, bool srcend) {
+    ByteClasses classes;
+    if constexpr (Classified)
+        classify(xlt, classes);
     INTL_INT used = 0;
     INTL_INT produced = 0;
     while (used < srclen) {
-        const Run run = simple_run<Write>(xlt, src + used, srclen - used,
+        const Run run =
+            simple_run<Write, Classified>(xlt, &classes, src + used, srclen - used,
                                           Write ? dest + produced : nullptr, limit - produced);
         used += run.taken;
         produced += run.given;
@@ -179,8 +223,13 @@ Progress translate_call(const unsigned char *src, INTL_INT srclen, unsigned char
     if (destlen < -1)
         return {0, 0, status_done};
     const INTL_INT limit = destlen == -1 ? INT32_MAX : destlen;
-    const Progress p = dest != nullptr ? translate<true>(src, srclen, dest, limit, xlt, srcend)
-                                       : translate<false>(src, srclen, dest, limit, xlt, srcend);
+    const bool classified = srclen >= classify_from;
+    const Progress p = dest == nullptr
+                           ? classified
+                                 ? translate<false, true>(src, srclen, dest, limit, xlt, srcend)
+                                 : translate<false, false>(src, srclen, dest, limit, xlt, srcend)
+                       : classified ? translate<true, true>(src, srclen, dest, limit, xlt, srcend)
+                                    : translate<true, false>(src, srclen, dest, limit, xlt, srcend);
     // Only a translation without a limit that ran to the end is terminated.
     if (destlen == -1 && dest != nullptr && p.status == status_done)
         dest[p.produced] = '\0';

@@ -106,6 +106,25 @@ inline const INTL_MAP *lower_bound(const INTL_MAP *first, std::size_t count, std
     return first + (pattern_key(*first) < key ? 1 : 0);
 }
 
+// In a sorted group of count >= 1 mappings, the first whose key is not below
+// `key`. Large groups (thousands of characters under one lead byte of a
+// multi-byte set) are first cut into sixteenths: the fifteen keys at the
+// cuts are loaded together, so one wait for memory narrows the range
+// sixteenfold where halving would need four waits in a row.
+inline const INTL_MAP *wide_lower_bound(const INTL_MAP *first, std::size_t count,
+                                        std::uint64_t key) {
+    constexpr std::size_t parts = 16;
+    while (count >= 4 * parts) {
+        const std::size_t step = count / parts;
+        std::size_t below = 0;
+        for (std::size_t cut = 1; cut < parts; ++cut)
+            below += pattern_key(first[cut * step - 1]) < key ? 1 : 0;
+        first += below * step;
+        count = below == parts - 1 ? count - (parts - 1) * step : step;
+    }
+    return lower_bound(first, count, key);
+}
+
 // In one length group, the first usable mapping whose first n pattern bytes
 // equal the source's; null when there is none.
 inline const INTL_MAP *find_in_group(const INTL_MAP *first, const INTL_MAP *last,
@@ -116,7 +135,7 @@ inline const INTL_MAP *find_in_group(const INTL_MAP *first, const INTL_MAP *last
     const auto count = static_cast<std::size_t>(last - first);
     const INTL_MAP *at = n == 0 ? first : probe_dense(first, count, key, mask, n);
     if (at == nullptr)
-        at = lower_bound(first, count, key);
+        at = wide_lower_bound(first, count, key);
     for (; at != last && key_of(*at, mask) == key; ++at)
         if (at->src_left == length && usable(*at))
             return at;
