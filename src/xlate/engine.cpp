@@ -116,12 +116,12 @@ Run simple_run(const INTL_XLATE &xlt, const ByteClasses *classes, const unsigned
         while (taken < safe) {
             if constexpr (Classified) {
                 // Output keeps step with input here: one index serves both.
-                unsigned char *const o = out + (given - taken);
+                const std::ptrdiff_t shift = given - taken;
                 const std::ptrdiff_t start = taken;
                 for (std::uint16_t c;
                      taken < safe && (c = classes->of[s[taken]]) != ByteClasses::more; ++taken)
                     if constexpr (Write)
-                        o[taken] = static_cast<unsigned char>(c);
+                        out[shift + taken] = static_cast<unsigned char>(c);
                 given += taken - start;
                 if (taken == safe)
                     break;
