@@ -128,7 +128,7 @@ class Tool : public ::testing::Test {
     // Runs intl with args and stdin; the environment is ours without
     // KORVAN unless one is given.
     Result intl(const std::vector<std::string> &args, const std::string &input = "",
-             const std::optional<std::string> &korvan = std::nullopt) {
+                const std::optional<std::string> &korvan = std::nullopt) {
         const std::string in = dir_.write("stdin", input);
         const std::string out = (dir_.path() / "stdout").string();
         const std::string err = (dir_.path() / "stderr").string();
@@ -173,7 +173,7 @@ class Tool : public ::testing::Test {
 
     // Translates with a shipped table of the build's data directory.
     Result xlate(const Shipped &t, const char *direction, const std::string &text,
-              const char *block = "65536") {
+                 const char *block = "65536") {
         return intl({"xlate", "--home", build_data, "--charset", t.server, "--table", t.client,
                      direction, "--block", block},
                     text);
@@ -505,7 +505,8 @@ TEST_F(Tool, XlateAndDumpReportMissingTablesAndHomes) {
     EXPECT_EQ(built_in.status, 0) << built_in.err;
     EXPECT_EQ(built_in.out, "\xE2\x82\xAC");
     // KORVAN names the data directory when there is no --home.
-    const Result by_korvan = intl({"xlate", "--charset", "UTF-8", "--table", "CP1252"}, "\x80", home);
+    const Result by_korvan =
+        intl({"xlate", "--charset", "UTF-8", "--table", "CP1252"}, "\x80", home);
     EXPECT_EQ(by_korvan.out, "\xE2\x82\xAC");
     const Result usage = intl({"xlate", "--charset", "UTF-8"});
     EXPECT_EQ(usage.status, 64);
@@ -558,6 +559,9 @@ TEST_F(Tool, CheckReportsErrorsAndSilentPitfalls) {
          "{}:4: Syntax error:  no entry found\n"
          "{}:5: warning: last line has no newline: the reader never reads it\n"},
         {"", 1, "{}: Syntax error:  unable to get comment character\n"},
+        {"[s]\na = 1\n", 0,
+         "{}:1: warning: the file begins with a heading, so '[' is its comment character: "
+         "begin it with a comment line\n"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);

@@ -81,12 +81,23 @@ void scan_raw_lines(const std::string &path, char escape, std::vector<Finding> &
         findings.push_back({line + 1, true, "last line has no newline: the reader never reads it"});
 }
 
+// The comment character is the file's first character that is not white
+// space; a file that begins with its heading turns the bracket into the
+// comment character, and every "[...]" heading into a comment.
+void check_comment_character(const LocFile &file, std::vector<Finding> &findings) {
+    if (file.record().comment_char == '[')
+        findings.push_back({1, true,
+                            "the file begins with a heading, so '[' is its comment character: "
+                            "begin it with a comment line"});
+}
+
 bool check_file(const std::string &path) {
     std::vector<Finding> findings;
     char escape = '\\';
     try {
         LocFile file(path);
         escape = file.escape();
+        check_comment_character(file, findings);
         walk_sections(file, findings);
     } catch (const ReadError &e) {
         findings.push_back({e.line, false, e.what()});
