@@ -8,6 +8,7 @@
 #include <intl.h>
 #pragma GCC visibility pop
 
+#include <cctype>
 #include <cstddef>
 #include <cstring>
 #include <span>
@@ -32,9 +33,15 @@ inline std::size_t bounded_length(const char *text, std::size_t max) {
 }
 
 // White space and digits as the C library classifies them, the byte taken as
-// unsigned so that bytes 0x80-0xFF never index outside the tables.
-bool is_space(char c);
-bool is_digit(char c);
+// unsigned so that bytes 0x80-0xFF never index outside the tables. Inline, as
+// the scanners classify character by character.
+inline bool is_space(char c) {
+    return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+
+inline bool is_digit(char c) {
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
 
 } // namespace intl
 

@@ -37,8 +37,9 @@ template <std::size_t N> std::string_view field_text(const char (&field)[N]) {
 }
 
 // True when the current entry is called name.
+// Asked for every value, so a differing first character settles it at once.
 inline bool entry_is(const INTL_LOCFILE &lf, std::string_view name) {
-    return field_text(lf.entry) == name;
+    return lf.entry[0] == name.front() && field_text(lf.entry) == name;
 }
 
 } // namespace intl::loc

@@ -1,6 +1,7 @@
 // Values of the localization file reader: intl_nextvalue.
 #include "locfile/locfile.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -182,9 +183,53 @@ bool starts_hex_run(const ValueScan &s, char c) {
     return !s.quoted && !s.ishex && c == '0' && s.at(1) == 'x';
 }
 
+// True when no rule but the plain-text one can apply to c, whatever follows
+// it: a '0' may open a hexadecimal run, so it is left to the rules.
+bool is_plain(const ValueScan &s, char c) {
+    if (is_quote(c) || c == s.lf.escape)
+        return false;
+    return s.quoted || (c != s.lf.list_sep && c != s.lf.comment_char && c != '0');
+}
+
+// Index of the last character of line[from, to) that is not white space, or
+// -1 when there is none.
+INTL_INT last_visible(const char *line, INTL_INT from, INTL_INT to) {
+    for (INTL_INT i = to - 1; i >= from; --i)
+        if (!intl::is_space(line[i]))
+            return i;
+    return -1;
+}
+
+// Takes the run of plain text at linepos in one pass, up to the end of the
+// line or of the piece; the bulk of most values. Only the run's trailing
+// white space needs classifying to know where its significant text ends.
+void take_plain_run(ValueScan &s) {
+    const INTL_INT start = s.lf.linepos;
+    const auto room = static_cast<INTL_INT>(piece_limit - s.written);
+    const INTL_INT stop = std::min(s.lf.linelen, start + room);
+    INTL_INT pos = start;
+    while (pos < stop && is_plain(s, s.lf.line[pos]))
+        ++pos;
+    if (pos == start)
+        return;
+    const std::size_t before = s.written;
+    std::memcpy(s.lf.value + before, s.lf.line + start, static_cast<std::size_t>(pos - start));
+    s.written += static_cast<std::size_t>(pos - start);
+    s.lf.linepos = pos;
+    if (s.quoted) {
+        s.significant = s.written;
+        return;
+    }
+    const INTL_INT visible = last_visible(s.lf.line, start, pos);
+    if (visible >= 0)
+        s.significant = before + static_cast<std::size_t>(visible - start) + 1;
+}
+
 // The main loop: the first rule that matches the character applies.
 char *scan_value(ValueScan &s) {
     for (;;) {
+        if (!s.ishex)
+            take_plain_run(s);
         if (s.written == piece_limit)
             return s.cut_piece();
         const char c = s.at();
