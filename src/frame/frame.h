@@ -36,7 +36,13 @@ inline std::size_t bounded_length(const char *text, std::size_t max) {
 // unsigned so that bytes 0x80-0xFF never index outside the tables. Inline, as
 // the scanners classify character by character.
 inline bool is_space(char c) {
-    return std::isspace(static_cast<unsigned char>(c)) != 0;
+    const auto byte = static_cast<unsigned char>(c);
+    // Letters and digits are never white space in any locale (C's isspace
+    // admits only characters for which isalnum is false), so the bulk of a
+    // text is settled without a call.
+    if (static_cast<unsigned>((byte | 0x20) - 'a') < 26 || static_cast<unsigned>(byte - '0') < 10)
+        return false;
+    return std::isspace(byte) != 0;
 }
 
 inline bool is_digit(char c) {

@@ -2,6 +2,7 @@
 #include "locfile/locfile.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 
 namespace {
@@ -183,13 +184,35 @@ bool starts_hex_run(const ValueScan &s, char c) {
     return !s.quoted && !s.ishex && c == '0' && s.at(1) == 'x';
 }
 
-// True when no rule but the plain-text one can apply to c, whatever follows
-// it: a '0' may open a hexadecimal run, so it is left to the rules.
-bool is_plain(const ValueScan &s, char c) {
-    if (is_quote(c) || c == s.lf.escape)
-        return false;
-    return s.quoted || (c != s.lf.list_sep && c != s.lf.comment_char && c != '0');
-}
+// The characters that stop a run of plain text, looked up by byte: the rules
+// other than the plain-text one apply to quotes and the escape character
+// everywhere, and outside quotes to the separator, the comment character and
+// a '0' (which may open a hexadecimal run).
+class RunStops {
+  public:
+    explicit RunStops(const INTL_LOCFILE &lf) {
+        for (char c : {'"', '\'', lf.escape})
+            mark(c, in_quotes | outside);
+        for (char c : {lf.list_sep, lf.comment_char, '0'})
+            mark(c, outside);
+    }
+
+    // End of the run of plain text in line[pos, stop).
+    INTL_INT run_end(const char *line, INTL_INT pos, INTL_INT stop, bool quoted) const {
+        const unsigned char mask = quoted ? in_quotes : outside;
+        while (pos < stop && (table_[static_cast<unsigned char>(line[pos])] & mask) == 0)
+            ++pos;
+        return pos;
+    }
+
+  private:
+    static constexpr unsigned char in_quotes = 1;
+    static constexpr unsigned char outside = 2;
+
+    void mark(char c, unsigned char where) { table_[static_cast<unsigned char>(c)] |= where; }
+
+    std::array<unsigned char, 256> table_{};
+};
 
 // Index of the last character of line[from, to) that is not white space, or
 // -1 when there is none.
@@ -203,13 +226,11 @@ INTL_INT last_visible(const char *line, INTL_INT from, INTL_INT to) {
 // Takes the run of plain text at linepos in one pass, up to the end of the
 // line or of the piece; the bulk of most values. Only the run's trailing
 // white space needs classifying to know where its significant text ends.
-void take_plain_run(ValueScan &s) {
+void take_plain_run(ValueScan &s, const RunStops &stops) {
     const INTL_INT start = s.lf.linepos;
     const auto room = static_cast<INTL_INT>(piece_limit - s.written);
     const INTL_INT stop = std::min(s.lf.linelen, start + room);
-    INTL_INT pos = start;
-    while (pos < stop && is_plain(s, s.lf.line[pos]))
-        ++pos;
+    const INTL_INT pos = stops.run_end(s.lf.line, start, stop, s.quoted);
     if (pos == start)
         return;
     const std::size_t before = s.written;
@@ -227,9 +248,10 @@ void take_plain_run(ValueScan &s) {
 
 // The main loop: the first rule that matches the character applies.
 char *scan_value(ValueScan &s) {
+    const RunStops stops(s.lf);
     for (;;) {
         if (!s.ishex)
-            take_plain_run(s);
+            take_plain_run(s, stops);
         if (s.written == piece_limit)
             return s.cut_piece();
         const char c = s.at();
