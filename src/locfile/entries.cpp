@@ -62,27 +62,39 @@ bool refuse_name(INTL_LOCFILE &lf, std::size_t length, INTL_INT code, INTL_INT *
     return false;
 }
 
+// Collects the part of the name on the current line into entry, from
+// linepos up to the equals sign or the end of the line, dropping white space;
+// false when the name grows too long.
+bool collect_name_part(INTL_LOCFILE &lf, std::size_t &length, INTL_INT *status) {
+    const INTL_INT end = lf.linelen;
+    INTL_INT pos = lf.linepos;
+    for (; pos < end && lf.line[pos] != '='; ++pos) {
+        const char c = lf.line[pos];
+        if (intl::is_space(c))
+            continue;
+        if (length == name_limit) {
+            lf.linepos = pos;
+            return refuse_name(lf, length, INTL_E_ENTRYLONG, status);
+        }
+        lf.entry[length++] = c;
+    }
+    lf.linepos = pos;
+    return true;
+}
+
 // Collects the name up to the equals sign into entry, dropping white space;
 // linepos is left on the equals sign.
 bool collect_name(INTL_LOCFILE &lf, INTL_INT *status) {
     std::size_t length = 0;
     for (;;) {
-        const char c = char_at(lf, lf.linepos);
-        if (at_line_end(lf, lf.linepos)) {
-            if (!name_continues(lf))
-                return refuse_name(lf, length, INTL_E_NOENTRY, status);
-            if (!next_line(lf, status))
-                return refuse_name(lf, length, *status, status);
-            continue;
-        }
-        if (c == '=')
+        if (!collect_name_part(lf, length, status))
+            return false;
+        if (!at_line_end(lf, lf.linepos))
             break;
-        if (!intl::is_space(c)) {
-            if (length == name_limit)
-                return refuse_name(lf, length, INTL_E_ENTRYLONG, status);
-            lf.entry[length++] = c;
-        }
-        ++lf.linepos;
+        if (!name_continues(lf))
+            return refuse_name(lf, length, INTL_E_NOENTRY, status);
+        if (!next_line(lf, status))
+            return refuse_name(lf, length, *status, status);
     }
     lf.entry[length] = '\0';
     return true;

@@ -92,14 +92,22 @@ void resume_quoting(ValueScan &s) {
     s.lf.isquoted = 0;
 }
 
+// Moves linepos past the blanks at it, staying inside the line.
+void skip_blanks(INTL_LOCFILE &lf) {
+    INTL_INT pos = lf.linepos;
+    while (pos < lf.linelen && is_blank(lf.line[pos]))
+        ++pos;
+    lf.linepos = pos;
+}
+
 // Before a value, blanks are skipped and the escape character serves only to
 // continue the value on the next line.
 std::optional<char *> skip_leading(ValueScan &s) {
-    while (!s.at_end() && (is_blank(s.at()) || s.at() == s.lf.escape)) {
-        const bool escaped = !is_blank(s.at());
+    for (;;) {
+        skip_blanks(s.lf);
+        if (s.at_end() || s.at() != s.lf.escape)
+            return std::nullopt;
         ++s.lf.linepos;
-        if (!escaped)
-            continue;
         if (s.names_escape) {
             // Standing last on its line it is the value, not a continuation.
             if (s.at_end())
@@ -109,7 +117,6 @@ std::optional<char *> skip_leading(ValueScan &s) {
         if (s.at_end() && intl_nextline(&s.lf, s.status) == nullptr)
             return nullptr;
     }
-    return std::nullopt;
 }
 
 // A quote opens a stretch, closes it, or (doubled, or the other kind) is text.
