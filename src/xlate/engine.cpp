@@ -64,6 +64,28 @@ inline const INTL_MAP *two_byte_mapping(const INTL_XLIST &list, const unsigned c
     return at->src_left == 1 && usable(*at) ? at : nullptr;
 }
 
+// The length of a list's sequences after the first byte when they all have
+// the same one (0..7), or -1.
+inline INTL_INT single_length(const INTL_XLIST &list) {
+    const INTL_MAP *first = list.list;
+    if (first == nullptr || list.listsize <= 0)
+        return -1;
+    const INTL_INT length = first->src_left;
+    const bool one_group = first[list.listsize - 1].src_left == length;
+    return one_group && length >= 0 && length <= max_src_left ? length : -1;
+}
+
+// The search of a list of one length group for a source that holds the whole
+// sequence: a match or nothing, never a cut. Out of the loop so that the
+// loop keeps its registers.
+[[gnu::noinline]] const INTL_MAP *search_group(const INTL_XLIST &list, INTL_INT length,
+                                               const unsigned char *s, std::ptrdiff_t left) {
+    const INTL_MAP *first = list.list;
+    const std::uint64_t source = source_key(
+        s + 1, static_cast<INTL_INT>(std::min<std::ptrdiff_t>(left - 1, max_src_left + 1)));
+    return find_in_group(first, first + list.listsize, source, length);
+}
+
 // The mapping of a list that holds just one usable single-byte mapping.
 inline const INTL_MAP *single_byte_mapping(const INTL_XLIST &list) {
     const INTL_MAP *m = list.list;
@@ -146,12 +168,27 @@ Run simple_run(const INTL_XLATE &xlt, const ByteClasses *classes, const unsigned
             }
             // Less common: a single-byte mapping with another output
             // length, or a pair in a dense list of two-byte sequences.
-            if ((m = single_byte_mapping(list)) != nullptr)
+            if ((m = single_byte_mapping(list)) != nullptr) {
                 taken += 1;
-            else if (taken + 1 < safe && (m = two_byte_mapping(list, s + taken)) != nullptr)
+            } else if (taken + 1 < safe && (m = two_byte_mapping(list, s + taken)) != nullptr) {
                 taken += 2;
-            else
-                break;
+            } else {
+                // A list of one length whose sequence the source holds whole:
+                // its search can only find a mapping or nothing, and nothing
+                // copies the byte.
+                const INTL_INT length = single_length(list);
+                if (length < 0 || taken + length >= safe)
+                    break;
+                m = search_group(list, length, s + taken, left - taken);
+                if (m == nullptr) {
+                    if constexpr (Write)
+                        out[given] = byte;
+                    ++taken;
+                    ++given;
+                    continue;
+                }
+                taken += 1 + length;
+            }
             if constexpr (Write)
                 copy_small(out + given, m->dest_pattern, m->dest_chars);
             given += m->dest_chars;

@@ -75,25 +75,6 @@ inline std::uint64_t key_of(const INTL_MAP &m, std::uint64_t mask) {
 }
 
 // In a sorted group of count >= 1 mappings, the first whose key is not below
-// `key`, when it lies where a dense group puts it: as many places after the
-// first mapping as its last compared byte is above the first mapping's, or
-// one place before (a gap in the sequence). Null when it is not there.
-inline const INTL_MAP *probe_dense(const INTL_MAP *first, std::size_t count, std::uint64_t key,
-                                   std::uint64_t mask, INTL_INT n) {
-    const std::uint64_t lowest = key_of(*first, mask);
-    if (key <= lowest)
-        return first;
-    const std::uint64_t distance = (key - lowest) >> (64 - 8 * n); // 1 or more
-    if (distance >= count)
-        return nullptr;
-    const INTL_MAP *at = first + distance;
-    std::uint64_t k = key_of(*at, mask);
-    if (k > key && --at != first)
-        k = key_of(*at, mask);
-    return k == key && at != first && key_of(at[-1], mask) < key ? at : nullptr;
-}
-
-// In a sorted group of count >= 1 mappings, the first whose key is not below
 // `key` (a lower bound), by binary search without branches on the keys. The
 // key's bytes past its prefix are zero, so a whole pattern is below it
 // exactly when the pattern's prefix is: no mask is needed.
@@ -125,6 +106,57 @@ inline const INTL_MAP *wide_lower_bound(const INTL_MAP *first, std::size_t count
     return lower_bound(first, count, key);
 }
 
+// The same lower bound for the few mappings left after cutting: counting
+// the keys below `key` loads them all at once instead of one after another.
+inline const INTL_MAP *short_lower_bound(const INTL_MAP *first, std::size_t count,
+                                         std::uint64_t key) {
+    constexpr std::size_t parts = 8;
+    while (count > parts) {
+        const std::size_t step = count / parts;
+        std::size_t below = 0;
+        for (std::size_t cut = 1; cut < parts; ++cut)
+            below += pattern_key(first[cut * step - 1]) < key ? 1 : 0;
+        first += below * step;
+        count = below == parts - 1 ? count - (parts - 1) * step : step;
+    }
+    std::size_t below = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        below += pattern_key(first[i]) < key ? 1 : 0;
+    return first + below;
+}
+
+// In a sorted group of count >= 1 mappings, the first whose first n (1..7)
+// pattern bytes are not below `key`. Distinct keys differ by at least one in
+// their last compared byte, so the lower bound lies no further from the
+// first mapping than the key's distance from its key, and no further from
+// the last than the last's distance from the key: a group with few gaps in
+// its sequence (a double-byte lead byte's trail bytes) leaves a handful of
+// places to look at. Equal keys can break that reasoning; the ends of the
+// answer are checked, and a miss searches the whole group.
+inline const INTL_MAP *group_lower_bound(const INTL_MAP *first, std::size_t count,
+                                         std::uint64_t key, std::uint64_t mask, INTL_INT n) {
+    const std::uint64_t lowest = key_of(first[0], mask);
+    const std::uint64_t highest = key_of(first[count - 1], mask);
+    if (key <= lowest)
+        return first;
+    if (key > highest)
+        return first + count;
+    const int unit = 64 - 8 * n;
+    const std::uint64_t after_lowest = (key - lowest) >> unit; // 1 or more
+    const std::uint64_t before_highest = (highest - key) >> unit;
+    const std::size_t from =
+        before_highest < count - 1 ? count - 1 - static_cast<std::size_t>(before_highest) : 0;
+    const std::size_t to =
+        after_lowest < count - 1 ? static_cast<std::size_t>(after_lowest) : count - 1;
+    if (from <= to) {
+        const INTL_MAP *at = short_lower_bound(first + from, to - from + 1, key);
+        const bool inside = at != first + to + 1;
+        if (inside && (at != first + from || from == 0 || pattern_key(at[-1]) < key))
+            return at;
+    }
+    return wide_lower_bound(first, count, key);
+}
+
 // In one length group, the first usable mapping whose first n pattern bytes
 // equal the source's; null when there is none.
 inline const INTL_MAP *find_in_group(const INTL_MAP *first, const INTL_MAP *last,
@@ -133,9 +165,7 @@ inline const INTL_MAP *find_in_group(const INTL_MAP *first, const INTL_MAP *last
     const std::uint64_t key = source & mask;
     const INTL_INT length = first->src_left;
     const auto count = static_cast<std::size_t>(last - first);
-    const INTL_MAP *at = n == 0 ? first : probe_dense(first, count, key, mask, n);
-    if (at == nullptr)
-        at = wide_lower_bound(first, count, key);
+    const INTL_MAP *at = n == 0 ? first : group_lower_bound(first, count, key, mask, n);
     for (; at != last && key_of(*at, mask) == key; ++at)
         if (at->src_left == length && usable(*at))
             return at;
