@@ -55,10 +55,21 @@ inline const INTL_MAP *two_byte_mapping(const INTL_XLIST &list, const unsigned c
         const std::size_t distance = second - lowest; // wraps huge when below
         if (distance >= count)
             return nullptr;
+        // Whether the pair is at its place or one before it depends on the
+        // source byte, which no branch predicts: the three neighbours are
+        // loaded together and chosen between without a branch. At a
+        // distance of one the first mapping stands in for the third; the
+        // candidate is then the first mapping, whose byte is not the source's.
         at = first + distance;
-        if (at->src_pattern[0] > second)
-            --at;
-        if (at->src_pattern[0] != second || at[-1].src_pattern[0] >= second)
+        const INTL_MAP *before = at - (distance >= 2 ? 2 : 1);
+        const unsigned here = at->src_pattern[0];
+        const unsigned previous = at[-1].src_pattern[0];
+        const unsigned back = here > second ? 1 : 0;
+        const unsigned pick = 0U - back; // all ones when back
+        const unsigned found = (previous & pick) | (here & ~pick);
+        const unsigned below = (before->src_pattern[0] & pick) | (previous & ~pick);
+        at -= back;
+        if ((found ^ second) | (below >= second ? 1U : 0U))
             return nullptr;
     }
     return at->src_left == 1 && usable(*at) ? at : nullptr;
