@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <optional>
 
 namespace {
@@ -194,31 +195,42 @@ bool starts_hex_run(const ValueScan &s, char c) {
 // The characters that stop a run of plain text, looked up by byte: the rules
 // other than the plain-text one apply to quotes and the escape character
 // everywhere, and outside quotes to the separator, the comment character and
-// a '0' (which may open a hexadecimal run).
+// a '0' (which may open a hexadecimal run). Bit sets, as a byte table costs
+// more to clear on every call than most values take to scan.
 class RunStops {
   public:
     explicit RunStops(const INTL_LOCFILE &lf) {
-        for (char c : {'"', '\'', lf.escape})
-            mark(c, in_quotes | outside);
+        for (char c : {'"', '\'', lf.escape}) {
+            mark(in_quotes_, c);
+            mark(outside_, c);
+        }
         for (char c : {lf.list_sep, lf.comment_char, '0'})
-            mark(c, outside);
+            mark(outside_, c);
     }
 
     // End of the run of plain text in line[pos, stop).
     INTL_INT run_end(const char *line, INTL_INT pos, INTL_INT stop, bool quoted) const {
-        const unsigned char mask = quoted ? in_quotes : outside;
-        while (pos < stop && (table_[static_cast<unsigned char>(line[pos])] & mask) == 0)
+        const Bits &stops = quoted ? in_quotes_ : outside_;
+        while (pos < stop && !marked(stops, line[pos]))
             ++pos;
         return pos;
     }
 
   private:
-    static constexpr unsigned char in_quotes = 1;
-    static constexpr unsigned char outside = 2;
+    using Bits = std::array<std::uint32_t, 8>;
 
-    void mark(char c, unsigned char where) { table_[static_cast<unsigned char>(c)] |= where; }
+    static void mark(Bits &bits, char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        bits[byte >> 5] |= std::uint32_t{1} << (byte & 31);
+    }
 
-    std::array<unsigned char, 256> table_{};
+    static bool marked(const Bits &bits, char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return ((bits[byte >> 5] >> (byte & 31)) & 1) != 0;
+    }
+
+    Bits in_quotes_{};
+    Bits outside_{};
 };
 
 // Index of the last character of line[from, to) that is not white space, or
