@@ -434,6 +434,8 @@ TEST_F(Locfile, ValueSyntax) {
         {" a  \"\"\n", {item("a  ", 0), end()}},
         {" \"open, still\n", {item("open, still", 0), end()}},
         {" a ; b, c\n", {item("a", 0), end()}},
+        // Blanks inside a value stay, around a '0' that opens no hexadecimal run too.
+        {" a 0 b 0  \n", {item("a 0 b 0", 0), end()}},
         {" 0x41, 0x4142, ab0x41yz, 0x41cd, 0xg, 0x41 42\n",
          {item("A", 0), item("AB", 0), item("abAyz", 0), item("A\xCD", 0), item("g", 0),
           item("A 42", 0), end()}},
@@ -499,7 +501,10 @@ TEST_F(Locfile, LongValuesComeInPieces) {
           end()}},
         {" " + a + "\\\n" + std::string(212, 'b') + "\n",
          {item((a + std::string(212, 'b')).c_str(), 1), item("", 0), end()}},
-        // Outside quotes the next piece starts like any value ...
+        // A piece is cut after exactly 512 bytes, blanks included ...
+        {" " + a + "\\\n" + std::string(210, 'b') + "   c\n",
+         {item((a + std::string(210, 'b') + "  ").c_str(), 1), item("c", 0), end()}},
+        // ... outside quotes the next piece starts like any value ...
         {" " + a + "\\\n" + std::string(212, 'b') + "  c\n",
          {item((a + std::string(212, 'b')).c_str(), 1), item("c", 0), end()}},
         // ... inside quotes it resumes exactly where the piece was cut.
