@@ -106,18 +106,32 @@ inline const INTL_MAP *wide_lower_bound(const INTL_MAP *first, std::size_t count
     return lower_bound(first, count, key);
 }
 
-// The same lower bound for the few mappings left after cutting: counting
-// the keys below `key` loads them all at once instead of one after another.
-inline const INTL_MAP *short_lower_bound(const INTL_MAP *first, std::size_t count,
+// The lower bound among `count` >= 1 mappings from `first`, all inside the
+// group [group, end): cuts into eighths, loading the seven keys at the cuts
+// together, until at most eight are left. Those are counted in one go: the
+// eight places from `first`, moved back to stay in the group when it is long
+// enough, so that the count always takes the same turns - a loop as long as
+// what is left ends differently for every list, which no branch predicts.
+// The caller checks the answer against its neighbours.
+inline const INTL_MAP *short_lower_bound(const INTL_MAP *group, const INTL_MAP *end,
+                                         const INTL_MAP *first, std::size_t count,
                                          std::uint64_t key) {
     constexpr std::size_t parts = 8;
     while (count > parts) {
         const std::size_t step = count / parts;
         std::size_t below = 0;
-        for (std::size_t cut = 1; cut < parts; ++cut)
-            below += pattern_key(first[cut * step - 1]) < key ? 1 : 0;
+        const INTL_MAP *cut = first + step - 1;
+        for (std::size_t i = 1; i < parts; ++i, cut += step)
+            below += pattern_key(*cut) < key ? 1 : 0;
         first += below * step;
         count = below == parts - 1 ? count - (parts - 1) * step : step;
+    }
+    if (end - group >= static_cast<std::ptrdiff_t>(parts)) {
+        const INTL_MAP *window = std::min(first, end - parts);
+        std::size_t below = 0;
+        for (std::size_t i = 0; i < parts; ++i)
+            below += pattern_key(window[i]) < key ? 1 : 0;
+        return window + below;
     }
     std::size_t below = 0;
     for (std::size_t i = 0; i < count; ++i)
@@ -131,8 +145,9 @@ inline const INTL_MAP *short_lower_bound(const INTL_MAP *first, std::size_t coun
 // first mapping than the key's distance from its key, and no further from
 // the last than the last's distance from the key: a group with few gaps in
 // its sequence (a double-byte lead byte's trail bytes) leaves a handful of
-// places to look at. Equal keys can break that reasoning; the ends of the
-// answer are checked, and a miss searches the whole group.
+// places to look at. Equal keys can break that reasoning, so the answer is
+// taken only when its neighbours confirm it; else the whole group is
+// searched.
 inline const INTL_MAP *group_lower_bound(const INTL_MAP *first, std::size_t count,
                                          std::uint64_t key, std::uint64_t mask, INTL_INT n) {
     const std::uint64_t lowest = key_of(first[0], mask);
@@ -149,9 +164,9 @@ inline const INTL_MAP *group_lower_bound(const INTL_MAP *first, std::size_t coun
     const std::size_t to =
         after_lowest < count - 1 ? static_cast<std::size_t>(after_lowest) : count - 1;
     if (from <= to) {
-        const INTL_MAP *at = short_lower_bound(first + from, to - from + 1, key);
-        const bool inside = at != first + to + 1;
-        if (inside && (at != first + from || from == 0 || pattern_key(at[-1]) < key))
+        const INTL_MAP *end = first + count;
+        const INTL_MAP *at = short_lower_bound(first, end, first + from, to - from + 1, key);
+        if ((at == first || pattern_key(at[-1]) < key) && (at == end || pattern_key(*at) >= key))
             return at;
     }
     return wide_lower_bound(first, count, key);
