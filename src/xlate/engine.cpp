@@ -38,6 +38,24 @@ struct Run {
     INTL_INT given;
 };
 
+// For a two-byte list with a gap, the mapping of the source byte `second`
+// at `at`, its place were there no gap, or one before; null when it is at
+// neither. Which of the two depends on the source byte, which no branch
+// predicts: the three neighbours are loaded together and chosen between
+// without a branch. At a distance of one the first mapping stands in for
+// the third; the candidate is then the first mapping, whose byte is not the
+// source's.
+inline const INTL_MAP *one_gap_place(const INTL_MAP *at, std::size_t distance, unsigned second) {
+    const INTL_MAP *before = at - (distance >= 2 ? 2 : 1);
+    const unsigned here = at->src_pattern[0];
+    const unsigned previous = at[-1].src_pattern[0];
+    const unsigned back = here > second ? 1 : 0;
+    const unsigned pick = 0U - back; // all ones when back
+    const unsigned found = (previous & pick) | (here & ~pick);
+    const unsigned below = (before->src_pattern[0] & pick) | (previous & ~pick);
+    return (found ^ second) | (below >= second ? 1U : 0U) ? nullptr : at - back;
+}
+
 // For a list of two-byte sequences only (the lists of double-byte and
 // two-byte character sets), the mapping for the source pair at s when it
 // lies where a dense list puts it: as many places after the first mapping
@@ -55,22 +73,16 @@ inline const INTL_MAP *two_byte_mapping(const INTL_XLIST &list, const unsigned c
         const std::size_t distance = second - lowest; // wraps huge when below
         if (distance >= count)
             return nullptr;
-        // Whether the pair is at its place or one before it depends on the
-        // source byte, which no branch predicts: the three neighbours are
-        // loaded together and chosen between without a branch. At a
-        // distance of one the first mapping stands in for the third; the
-        // candidate is then the first mapping, whose byte is not the source's.
         at = first + distance;
-        const INTL_MAP *before = at - (distance >= 2 ? 2 : 1);
-        const unsigned here = at->src_pattern[0];
-        const unsigned previous = at[-1].src_pattern[0];
-        const unsigned back = here > second ? 1 : 0;
-        const unsigned pick = 0U - back; // all ones when back
-        const unsigned found = (previous & pick) | (here & ~pick);
-        const unsigned below = (before->src_pattern[0] & pick) | (previous & ~pick);
-        at -= back;
-        if ((found ^ second) | (below >= second ? 1U : 0U))
-            return nullptr;
+        const bool gapless = first[count - 1].src_pattern[0] - lowest == list.listsize - 1;
+        if (gapless) {
+            if (at->src_pattern[0] != second || at[-1].src_pattern[0] >= second)
+                return nullptr;
+        } else {
+            at = one_gap_place(at, distance, second);
+            if (at == nullptr)
+                return nullptr;
+        }
     }
     return at->src_left == 1 && usable(*at) ? at : nullptr;
 }
@@ -87,8 +99,8 @@ inline INTL_INT single_length(const INTL_XLIST &list) {
 }
 
 // The search of a list of one length group for a source that holds the whole
-// sequence: a match or nothing, never a cut. Out of the loop so that the
-// loop keeps its registers.
+// sequence: a match or nothing, never a cut, and none of the general
+// search's walk over groups.
 [[gnu::noinline]] const INTL_MAP *search_group(const INTL_XLIST &list, INTL_INT length,
                                                const unsigned char *s, std::ptrdiff_t left) {
     const INTL_MAP *first = list.list;
@@ -179,27 +191,12 @@ Run simple_run(const INTL_XLATE &xlt, const ByteClasses *classes, const unsigned
             }
             // Less common: a single-byte mapping with another output
             // length, or a pair in a dense list of two-byte sequences.
-            if ((m = single_byte_mapping(list)) != nullptr) {
+            if ((m = single_byte_mapping(list)) != nullptr)
                 taken += 1;
-            } else if (taken + 1 < safe && (m = two_byte_mapping(list, s + taken)) != nullptr) {
+            else if (taken + 1 < safe && (m = two_byte_mapping(list, s + taken)) != nullptr)
                 taken += 2;
-            } else {
-                // A list of one length whose sequence the source holds whole:
-                // its search can only find a mapping or nothing, and nothing
-                // copies the byte.
-                const INTL_INT length = single_length(list);
-                if (length < 0 || taken + length >= safe)
-                    break;
-                m = search_group(list, length, s + taken, left - taken);
-                if (m == nullptr) {
-                    if constexpr (Write)
-                        out[given] = byte;
-                    ++taken;
-                    ++given;
-                    continue;
-                }
-                taken += 1 + length;
-            }
+            else
+                break;
             if constexpr (Write)
                 copy_small(out + given, m->dest_pattern, m->dest_chars);
             given += m->dest_chars;
@@ -242,7 +239,11 @@ Progress translate(const unsigned char *src, INTL_INT srclen, unsigned char *des
         const unsigned char *s = src + used;
         const INTL_XLIST &list = xlt.xlist[*s];
         const INTL_MAP *m = nullptr;
-        if (!is_empty(list)) {
+        const INTL_INT length = single_length(list);
+        if (length >= 0 && length < srclen - used) {
+            // The whole sequence is there: a match or nothing, never a cut.
+            m = search_group(list, length, s, srclen - used);
+        } else if (!is_empty(list)) {
             const Found found = search_general(list, s, srclen - used, srcend);
             if (found.kind == Found::Kind::cut)
                 return {used, produced, status_source_cut};
