@@ -6,8 +6,8 @@
 // the skip rule - pass over the rest of a length once a mapping's first
 // differing byte is above the source's - finds, per length, the first usable
 // mapping whose pattern equals the source. So the search here visits each
-// length group once and finds that mapping by binary search; the result is
-// the walk's, mapping for mapping.
+// length group once and finds that mapping by a search that narrows the
+// group; the result is the walk's, mapping for mapping.
 #ifndef INTL_XLATE_SEARCH_H
 #define INTL_XLATE_SEARCH_H
 
@@ -141,13 +141,13 @@ inline const INTL_MAP *short_lower_bound(const INTL_MAP *group, const INTL_MAP *
 
 // In a sorted group of count >= 1 mappings, the first whose first n (1..7)
 // pattern bytes are not below `key`. Distinct keys differ by at least one in
-// their last compared byte, so the lower bound lies no further from the
-// first mapping than the key's distance from its key, and no further from
-// the last than the last's distance from the key: a group with few gaps in
-// its sequence (a double-byte lead byte's trail bytes) leaves a handful of
-// places to look at. Equal keys can break that reasoning, so the answer is
-// taken only when its neighbours confirm it; else the whole group is
-// searched.
+// their last compared byte, so the lower bound lies no more places after the
+// first mapping than `key` is above the first mapping's key, and no more
+// places before the last than the last's key is above `key`: a group with
+// few gaps in its sequence (a double-byte lead byte's trail bytes) leaves a
+// handful of places to look at. Equal keys can break that reasoning, so the
+// answer is taken only when its neighbours confirm it; else the whole group
+// is searched.
 inline const INTL_MAP *group_lower_bound(const INTL_MAP *first, std::size_t count,
                                          std::uint64_t key, std::uint64_t mask, INTL_INT n) {
     const std::uint64_t lowest = key_of(first[0], mask);
