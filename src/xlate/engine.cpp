@@ -226,14 +226,17 @@ Progress translate(const unsigned char *src, INTL_INT srclen, unsigned char *des
         classify(xlt, classes);
     INTL_INT used = 0;
     INTL_INT produced = 0;
+    bool searching = false;
     while (used < srclen) {
-        const Run run =
-            simple_run<Write, Classified>(xlt, &classes, src + used, srclen - used,
-                                          Write ? dest + produced : nullptr, limit - produced);
-        used += run.taken;
-        produced += run.given;
-        if (used == srclen)
-            break;
+        if (!searching) {
+            const Run run =
+                simple_run<Write, Classified>(xlt, &classes, src + used, srclen - used,
+                                              Write ? dest + produced : nullptr, limit - produced);
+            used += run.taken;
+            produced += run.given;
+            if (used == srclen)
+                break;
+        }
         // One position by the full rules: a list to search, or a
         // destination that may be full. No mapping means the byte is copied.
         const unsigned char *s = src + used;
@@ -256,6 +259,9 @@ Progress translate(const unsigned char *src, INTL_INT srclen, unsigned char *des
             copy_small(dest + produced, m != nullptr ? m->dest_pattern : s, n);
         used += m != nullptr ? 1 + m->src_left : 1;
         produced += n;
+        // In a multi-byte set's text one searched character mostly follows
+        // another; a run would stop at once at the next.
+        searching = used < srclen && single_length(xlt.xlist[src[used]]) >= 2;
     }
     return {used, produced, status_done};
 }
