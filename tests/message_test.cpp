@@ -79,33 +79,34 @@ Result format(const char *text, const std::vector<INTL_ARGVAL> &args, INTL_INT b
     });
 }
 
-// A standard record holding value as type; spec is cut, unterminated, at the
+// A standard record holding value as type; specifier is cut, unterminated, at the
 // field's size.
 template <class T>
-INTL_ARGVAL arg(const char *spec, INTL_INT type, T value,
+INTL_ARGVAL arg(const char *specifier, INTL_INT type, T value,
                 std::initializer_list<INTL_INT> stars = {}) {
     INTL_ARGVAL rec{};
     rec.value_type = type;
-    std::memcpy(rec.cvtspec, spec, std::min(std::strlen(spec), sizeof rec.cvtspec));
+    std::memcpy(rec.cvtspec, specifier, std::min(std::strlen(specifier), sizeof rec.cvtspec));
     for (INTL_INT star : stars)
         rec.stars[rec.numstars++] = star;
     std::memcpy(&rec.value, &value, sizeof value);
     return rec;
 }
 
-INTL_ARGVAL of_int(const char *spec, INTL_INT value, std::initializer_list<INTL_INT> stars = {}) {
-    return arg(spec, INTL_T_INT, value, stars);
+INTL_ARGVAL of_int(const char *specifier, INTL_INT value,
+                   std::initializer_list<INTL_INT> stars = {}) {
+    return arg(specifier, INTL_T_INT, value, stars);
 }
 
-INTL_ARGVAL of_ptr(const char *spec, const void *value,
+INTL_ARGVAL of_ptr(const char *specifier, const void *value,
                    std::initializer_list<INTL_INT> stars = {}) {
-    return arg(spec, INTL_T_PTR, value, stars);
+    return arg(specifier, INTL_T_PTR, value, stars);
 }
 
 // What the C library's own formatter makes of one pointer value.
-std::string platform(const char *spec, const void *value) {
+std::string platform(const char *specifier, const void *value) {
     char buf[64];
-    std::snprintf(buf, sizeof buf, spec, value);
+    std::snprintf(buf, sizeof buf, specifier, value);
     return buf;
 }
 
@@ -408,8 +409,9 @@ TEST(Formatter, PointersCountsAndNullTextsAreNeverRead) {
     EXPECT_EQ(format("%1!", {of_ptr("%p", bogus)}).text, platform("%p", bogus));
     EXPECT_EQ(format("%1!", {of_ptr("%20p", bogus)}).text, platform("%20p", bogus));
     const char *volatile none = nullptr; // not a constant, so no format warning
-    for (const char *spec : {"%s", "%10s", "%.3s"})
-        EXPECT_EQ(format("%1!", {of_ptr(spec, none)}).text, platform(spec, none)) << spec;
+    for (const char *specifier : {"%s", "%10s", "%.3s"})
+        EXPECT_EQ(format("%1!", {of_ptr(specifier, none)}).text, platform(specifier, none))
+            << specifier;
 
     int ints[2] = {99, 99};
     short shorts[2] = {99, 99};

@@ -63,11 +63,11 @@ constexpr Family family_of(char conversion) {
 }
 
 // Width or precision: a digit or "*", then every digit that follows.
-inline void take_number(std::string_view text, std::size_t &at, Specifier &spec) {
+inline void take_number(std::string_view text, std::size_t &at, Specifier &parsed) {
     if (at >= text.size() || (text[at] != '*' && !is_decimal(text[at])))
         return;
     if (text[at] == '*')
-        ++spec.stars;
+        ++parsed.stars;
     ++at;
     while (at < text.size() && is_decimal(text[at]))
         ++at;
@@ -77,22 +77,22 @@ inline void take_number(std::string_view text, std::size_t &at, Specifier &spec)
 // that follows a "%", each step only while text is left; a second flag is
 // not a flag, and precision digits need no point before them.
 inline Specifier scan_specifier(std::string_view text) {
-    Specifier spec;
+    Specifier parsed;
     std::size_t at = 0;
     if (at < text.size() && is_flag(text[at]))
         ++at;
-    take_number(text, at, spec);
+    take_number(text, at, parsed);
     if (at < text.size() && text[at] == '.')
         ++at;
-    take_number(text, at, spec);
+    take_number(text, at, parsed);
     if (at < text.size() && (text[at] == 'h' || text[at] == 'l'))
-        spec.size = text[at++];
-    spec.length = at;
+        parsed.size = text[at++];
+    parsed.length = at;
     if (at < text.size()) {
-        spec.complete = true;
-        spec.conversion = text[at];
+        parsed.complete = true;
+        parsed.conversion = text[at];
     }
-    return spec;
+    return parsed;
 }
 
 } // namespace intl::message

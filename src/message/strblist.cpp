@@ -133,15 +133,15 @@ bool suits(Family family, INTL_INT value_type) {
 // Reads the record's specifier text; false unless it is one terminated
 // standard conversion whose stars and value the record supplies, since
 // snprintf would otherwise read arguments it was never given.
-bool read_cvtspec(const INTL_ARGVAL &arg, Specifier &spec) {
+bool read_cvtspec(const INTL_ARGVAL &arg, Specifier &parsed) {
     if (arg.cvtspec[0] != '%')
         return false;
     // A NUL met by the scan is taken as the conversion and refused below.
     const std::string_view body(arg.cvtspec + 1, sizeof arg.cvtspec - 1);
-    spec = intl::message::scan_specifier(body);
-    const std::size_t end = spec.length + 1;
-    return spec.complete && suits(intl::message::family_of(spec.conversion), arg.value_type) &&
-           spec.stars == arg.numstars && end < body.size() && body[end] == '\0';
+    parsed = intl::message::scan_specifier(body);
+    const std::size_t end = parsed.length + 1;
+    return parsed.complete && suits(intl::message::family_of(parsed.conversion), arg.value_type) &&
+           parsed.stars == arg.numstars && end < body.size() && body[end] == '\0';
 }
 
 // The integer value of type codes 1 to 6, widened without changing it.
@@ -184,8 +184,8 @@ struct Literals {
     std::size_t precision_end = 0;
 };
 
-Literals read_literals(const INTL_ARGVAL &arg, const Specifier &spec) {
-    const std::string_view text(arg.cvtspec + 1, spec.length);
+Literals read_literals(const INTL_ARGVAL &arg, const Specifier &parsed) {
+    const std::string_view text(arg.cvtspec + 1, parsed.length);
     Literals lit;
     std::size_t at = 0;
     lit.alternate = !text.empty() && text[0] == '#';
@@ -207,13 +207,13 @@ Literals read_literals(const INTL_ARGVAL &arg, const Specifier &spec) {
 // size is. A precision sets a minimum length only for integers, for
 // non-null pointers and for finite floating values under f, e and E (and g,
 // G with the '#' flag); elsewhere it may be larger than the text.
-bool literal_too_long(const Output &out, const INTL_ARGVAL &arg, const Specifier &spec) {
-    const Literals lit = read_literals(arg, spec);
+bool literal_too_long(const Output &out, const INTL_ARGVAL &arg, const Specifier &parsed) {
+    const Literals lit = read_literals(arg, parsed);
     if (lit.width > out.left - 1)
         return true;
     if (lit.precision <= out.left - 1)
         return false;
-    switch (spec.conversion) {
+    switch (parsed.conversion) {
     case 'd':
     case 'i':
     case 'o':
@@ -245,10 +245,10 @@ constexpr std::string_view g_precision_cap_text = "1100";
 // The record's specifier text, or for g and G without '#' and a literal
 // precision above the cap a copy with the cap in its place (fewer digits,
 // so the copy fits the field).
-const char *format_text(const INTL_ARGVAL &arg, const Specifier &spec, char (&copy)[21]) {
-    if (spec.conversion != 'g' && spec.conversion != 'G')
+const char *format_text(const INTL_ARGVAL &arg, const Specifier &parsed, char (&copy)[21]) {
+    if (parsed.conversion != 'g' && parsed.conversion != 'G')
         return arg.cvtspec;
-    const Literals lit = read_literals(arg, spec);
+    const Literals lit = read_literals(arg, parsed);
     if (lit.alternate || lit.precision <= g_precision_cap)
         return arg.cvtspec;
     // Both offsets lie inside the text; views made by hand keep the checked
@@ -280,15 +280,15 @@ int format_with_stars(const Scratch &buf, const INTL_ARGVAL &arg, const char *fm
 
 // Hands snprintf the type its conversion letter reads. Longs carry 32 bits on
 // every platform, so "l" values are widened from 32 bits by the letter's sign.
-int format_value(const Scratch &buf, const INTL_ARGVAL &arg, const Specifier &spec) {
-    const bool is_long = spec.size == 'l';
+int format_value(const Scratch &buf, const INTL_ARGVAL &arg, const Specifier &parsed) {
+    const bool is_long = parsed.size == 'l';
     char copy[sizeof arg.cvtspec];
-    const char *fmt = format_text(arg, spec, copy);
-    switch (intl::message::family_of(spec.conversion)) {
+    const char *fmt = format_text(arg, parsed, copy);
+    switch (intl::message::family_of(parsed.conversion)) {
     case Family::floating:
         return format_with_stars(buf, arg, fmt, arg.value.doubleval);
     case Family::pointer:
-        if (spec.conversion == 'p')
+        if (parsed.conversion == 'p')
             return format_with_stars(buf, arg, fmt, arg.value.ptr_val);
         if (is_long)
             return format_with_stars(buf, arg, fmt,
@@ -302,7 +302,7 @@ int format_value(const Scratch &buf, const INTL_ARGVAL &arg, const Specifier &sp
     }
     default: {
         const auto value = static_cast<std::int32_t>(integer_of(arg));
-        if (is_long && spec.conversion == 'c')
+        if (is_long && parsed.conversion == 'c')
             return format_with_stars(buf, arg, fmt, static_cast<wint_t>(value));
         if (is_long)
             return format_with_stars(buf, arg, fmt, static_cast<long>(value));
@@ -313,11 +313,11 @@ int format_value(const Scratch &buf, const INTL_ARGVAL &arg, const Specifier &sp
 
 // Renders through snprintf into a temporary buffer and copies the text, up to
 // its first zero byte, to the output.
-INTL_INT render_formatted(Output &out, const INTL_ARGVAL &arg, const Specifier &spec) {
+INTL_INT render_formatted(Output &out, const INTL_ARGVAL &arg, const Specifier &parsed) {
     Scratch buf;
     if (!buf.take(static_cast<std::size_t>(std::min(out.left, scratch_first_size))))
         return INTL_E_NOMEM;
-    int full = format_value(buf, arg, spec);
+    int full = format_value(buf, arg, parsed);
     if (full < 0)
         return INTL_E_FORMATSYNTAX;
     if (!out.fits(static_cast<std::size_t>(full)))
@@ -325,7 +325,7 @@ INTL_INT render_formatted(Output &out, const INTL_ARGVAL &arg, const Specifier &
     if (static_cast<std::size_t>(full) >= buf.size()) {
         if (!buf.take(static_cast<std::size_t>(full) + 1))
             return INTL_E_NOMEM;
-        if (format_value(buf, arg, spec) < 0)
+        if (format_value(buf, arg, parsed) < 0)
             return INTL_E_FORMATSYNTAX;
     }
     out.put(buf.data(), intl::bounded_length(buf.data(), buf.size()));
@@ -355,27 +355,27 @@ INTL_INT render_standard(Output &out, const INTL_ARGVAL &arg) {
         return INTL_E_DATATYPE;
     if (arg.numstars < 0 || arg.numstars > 2)
         return INTL_E_STARS;
-    Specifier spec;
-    if (!read_cvtspec(arg, spec))
+    Specifier parsed;
+    if (!read_cvtspec(arg, parsed))
         return INTL_E_FORMATSYNTAX;
-    if (spec.conversion == 'n') {
-        store_count(arg, spec.size);
+    if (parsed.conversion == 'n') {
+        store_count(arg, parsed.size);
         return 0;
     }
-    if (literal_too_long(out, arg, spec))
+    if (literal_too_long(out, arg, parsed))
         return INTL_E_OVERFLOW;
     const auto *text = static_cast<const char *>(arg.value.ptr_val);
-    if (spec.conversion == 's' && arg.numstars == 0 && text != nullptr) {
+    if (parsed.conversion == 's' && arg.numstars == 0 && text != nullptr) {
         // Measured before rendering, even where a precision would cut it short.
         const std::size_t len = intl::bounded_length(text, static_cast<std::size_t>(out.left));
         if (!out.fits(len))
             return INTL_E_OVERFLOW;
-        if (spec.length == 0) {
+        if (parsed.length == 0) {
             out.put(text, len);
             return 0;
         }
     }
-    return render_formatted(out, arg, spec);
+    return render_formatted(out, arg, parsed);
 }
 
 } // namespace

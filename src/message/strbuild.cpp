@@ -175,21 +175,21 @@ class FormatsReader {
             return {Outcome::ended};
         rec.numstars = 0;
         rec.custom = nullptr;
-        const Specifier spec = intl::message::scan_specifier(rest_);
+        const Specifier parsed = intl::message::scan_specifier(rest_);
         // Stars come before the value in the argument list, whatever follows.
-        for (int i = 0; i < spec.stars; ++i)
+        for (int i = 0; i < parsed.stars; ++i)
             rec.stars[rec.numstars++] = values_.next<int>();
-        if (!spec.complete)
+        if (!parsed.complete)
             return {Outcome::ended};
-        rest_.remove_prefix(spec.length);
-        const Family family = intl::message::family_of(spec.conversion);
+        rest_.remove_prefix(parsed.length);
+        const Family family = intl::message::family_of(parsed.conversion);
         if (family == Family::percent) {
             rest_.remove_prefix(1);
             return {Outcome::skipped};
         }
         if (family == Family::other)
             return cvtlist_ != nullptr ? read_custom(rec) : Step{Outcome::skipped};
-        return read_standard(rec, at_percent.substr(0, spec.length + 2), family, spec.size);
+        return read_standard(rec, at_percent.substr(0, parsed.length + 2), family, parsed.size);
     }
 
     Step read_standard(INTL_ARGVAL &rec, std::string_view text, Family family, char size) {
