@@ -226,8 +226,11 @@ Progress translate(const unsigned char *src, INTL_INT srclen, unsigned char *des
         classify(xlt, classes);
     INTL_INT used = 0;
     INTL_INT produced = 0;
-    bool searching = false;
+    // The one-length size of the next position's list, once known: -2 when
+    // not yet looked at.
+    INTL_INT next_length = -2;
     while (used < srclen) {
+        const bool searching = next_length >= 2;
         if (!searching) {
             const Run run =
                 simple_run<Write, Classified>(xlt, &classes, src + used, srclen - used,
@@ -242,7 +245,7 @@ Progress translate(const unsigned char *src, INTL_INT srclen, unsigned char *des
         const unsigned char *s = src + used;
         const INTL_XLIST &list = xlt.xlist[*s];
         const INTL_MAP *m = nullptr;
-        const INTL_INT length = single_length(list);
+        const INTL_INT length = searching ? next_length : single_length(list);
         if (length >= 0 && length < srclen - used) {
             // The whole sequence is there: a match or nothing, never a cut.
             m = search_group(list, length, s, srclen - used);
@@ -261,7 +264,7 @@ Progress translate(const unsigned char *src, INTL_INT srclen, unsigned char *des
         produced += n;
         // In a multi-byte set's text one searched character mostly follows
         // another; a run would stop at once at the next.
-        searching = used < srclen && single_length(xlt.xlist[src[used]]) >= 2;
+        next_length = used < srclen ? single_length(xlt.xlist[src[used]]) : -1;
     }
     return {used, produced, status_done};
 }

@@ -87,6 +87,28 @@ inline const INTL_MAP *lower_bound(const INTL_MAP *first, std::size_t count, std
     return first + (pattern_key(*first) < key ? 1 : 0);
 }
 
+// One narrowing step of a lower-bound search among count mappings from
+// first: the Parts - 1 keys at the cuts are loaded together, so one wait for
+// memory narrows the range Parts-fold.
+template <std::size_t Parts>
+inline void cut_into(const INTL_MAP *&first, std::size_t &count, std::uint64_t key) {
+    const std::size_t step = count / Parts;
+    std::size_t below = 0;
+    const INTL_MAP *cut = first + step - 1;
+    for (std::size_t i = 1; i < Parts; ++i, cut += step)
+        below += pattern_key(*cut) < key ? 1 : 0;
+    first += below * step;
+    count = below == Parts - 1 ? count - (Parts - 1) * step : step;
+}
+
+// How many of the n mappings from first have keys below `key`.
+inline std::size_t count_below(const INTL_MAP *first, std::size_t n, std::uint64_t key) {
+    std::size_t below = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        below += pattern_key(first[i]) < key ? 1 : 0;
+    return below;
+}
+
 // In a sorted group of count >= 1 mappings, the first whose key is not below
 // `key`. Large groups (thousands of characters under one lead byte of a
 // multi-byte set) are first cut into sixteenths: the fifteen keys at the
@@ -95,14 +117,8 @@ inline const INTL_MAP *lower_bound(const INTL_MAP *first, std::size_t count, std
 inline const INTL_MAP *wide_lower_bound(const INTL_MAP *first, std::size_t count,
                                         std::uint64_t key) {
     constexpr std::size_t parts = 16;
-    while (count >= 4 * parts) {
-        const std::size_t step = count / parts;
-        std::size_t below = 0;
-        for (std::size_t cut = 1; cut < parts; ++cut)
-            below += pattern_key(first[cut * step - 1]) < key ? 1 : 0;
-        first += below * step;
-        count = below == parts - 1 ? count - (parts - 1) * step : step;
-    }
+    while (count >= 4 * parts)
+        cut_into<parts>(first, count, key);
     return lower_bound(first, count, key);
 }
 
@@ -117,26 +133,13 @@ inline const INTL_MAP *short_lower_bound(const INTL_MAP *group, const INTL_MAP *
                                          const INTL_MAP *first, std::size_t count,
                                          std::uint64_t key) {
     constexpr std::size_t parts = 8;
-    while (count > parts) {
-        const std::size_t step = count / parts;
-        std::size_t below = 0;
-        const INTL_MAP *cut = first + step - 1;
-        for (std::size_t i = 1; i < parts; ++i, cut += step)
-            below += pattern_key(*cut) < key ? 1 : 0;
-        first += below * step;
-        count = below == parts - 1 ? count - (parts - 1) * step : step;
-    }
+    while (count > parts)
+        cut_into<parts>(first, count, key);
     if (end - group >= static_cast<std::ptrdiff_t>(parts)) {
         const INTL_MAP *window = std::min(first, end - parts);
-        std::size_t below = 0;
-        for (std::size_t i = 0; i < parts; ++i)
-            below += pattern_key(window[i]) < key ? 1 : 0;
-        return window + below;
+        return window + count_below(window, parts, key);
     }
-    std::size_t below = 0;
-    for (std::size_t i = 0; i < count; ++i)
-        below += pattern_key(first[i]) < key ? 1 : 0;
-    return first + below;
+    return first + count_below(first, count, key);
 }
 
 // In a sorted group of count >= 1 mappings, the first whose first n (1..7)

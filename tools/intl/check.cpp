@@ -85,7 +85,7 @@ void scan_raw_lines(const std::string &path, char escape, std::vector<Finding> &
 // space; a file that begins with its heading turns the bracket into the
 // comment character, and every "[...]" heading into a comment.
 void check_comment_character(const LocFile &file, std::vector<Finding> &findings) {
-    if (file.record().comment_char == '[')
+    if (file.comment_char() == '[')
         findings.push_back({1, true,
                             "the file begins with a heading, so '[' is its comment character: "
                             "begin it with a comment line"});

@@ -43,7 +43,7 @@ class LocFile {
     int version() const { return intl_getversion(record_.get()); }
     char escape() const { return record_->escape; }
     INTL_LOCFILE *record() { return record_.get(); }
-    const INTL_LOCFILE &record() const { return *record_; }
+    char comment_char() const { return record_->comment_char; }
 
   private:
     std::unique_ptr<INTL_LOCFILE> record_;
