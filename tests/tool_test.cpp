@@ -125,8 +125,9 @@ class Tool : public ::testing::Test {
             GTEST_SKIP() << "the intl tool is not built";
     }
 
-    // Runs intl with args and stdin; the environment is ours without
-    // KORVAN unless one is given.
+    // Runs intl with args and stdin; the environment is ours with KORVAN
+    // naming the build's data directory unless another is given, so that no
+    // $KORVAN or user korvan of the machine counts.
     Result intl(const std::vector<std::string> &args, const std::string &input = "",
                 const std::optional<std::string> &korvan = std::nullopt) {
         const std::string in = dir_.write("stdin", input);
@@ -136,7 +137,7 @@ class Tool : public ::testing::Test {
         std::istringstream words{emulator};
         for (std::string word; words >> word;)
             argv.push_back(word);
-        argv.push_back(tool_path);
+        argv.push_back(tool_);
         argv.insert(argv.end(), args.begin(), args.end());
         std::vector<char *> cargv;
         for (std::string &a : argv)
@@ -146,8 +147,7 @@ class Tool : public ::testing::Test {
         for (char **e = environ; *e != nullptr; ++e)
             if (std::strncmp(*e, "KORVAN=", 7) != 0)
                 env.emplace_back(*e);
-        if (korvan)
-            env.push_back("KORVAN=" + *korvan);
+        env.push_back("KORVAN="s + (korvan ? *korvan : build_data));
         std::vector<char *> cenv;
         for (std::string &e : env)
             cenv.push_back(e.data());
@@ -184,6 +184,7 @@ class Tool : public ::testing::Test {
     }
 
     TempDir dir_;
+    const char *tool_ = tool_path;
 };
 
 // --- the table compiler ------------------------------------------------
@@ -480,36 +481,56 @@ TEST_F(Tool, XlateBehavesLikeIconvWithFilesAndStandardInput) {
 
 TEST_F(Tool, XlateAndDumpReportMissingTablesAndHomes) {
     const std::string home = build_data;
-    struct Case {
-        std::vector<std::string> args;
-        std::optional<std::string> korvan;
-        std::string err;
-    } cases[] = {
-        {{"xlate", "--home", home, "--charset", "UTF-8", "--table", "NONE"},
-         std::nullopt,
-         "intl xlate: cannot load " + home +
-             "/charsets/UTF-8/NONE: Unable to access file "
-             "information\n"},
-        {{"dump", "--charset", "UTF-8", "--table", "CP1252"},
-         "/nonexistent",
-         "intl dump: cannot load /nonexistent/charsets/UTF-8/CP1252: Unable to access file "
-         "information\n"},
-    };
-    for (const Case &c : cases) {
-        const Result run = intl(c.args, "", c.korvan);
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.err, c.err);
-    }
-    // Neither --home nor KORVAN: the built-in data directory.
-    const Result built_in = intl({"xlate", "--charset", "UTF-8", "--table", "CP1252"}, "\x80");
-    EXPECT_EQ(built_in.status, 0) << built_in.err;
-    EXPECT_EQ(built_in.out, "\xE2\x82\xAC");
-    // KORVAN names the data directory when there is no --home.
-    const Result by_korvan =
-        intl({"xlate", "--charset", "UTF-8", "--table", "CP1252"}, "\x80", home);
-    EXPECT_EQ(by_korvan.out, "\xE2\x82\xAC");
+    const Result missing = intl({"xlate", "--home", home, "--charset", "UTF-8", "--table", "NONE"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "intl xlate: cannot load " + home +
+                               "/charsets/UTF-8/NONE: Unable to access file information\n");
     const Result usage = intl({"xlate", "--charset", "UTF-8"});
     EXPECT_EQ(usage.status, 64);
+}
+
+// The data directory is the first that holds charsets/: --home (which must),
+// else $KORVAN or user korvan's home, else the built-in one. The tool built
+// for installation has none built in until it is installed.
+TEST_F(Tool, HomeIsTheFirstDirectoryHoldingCharsets) {
+    const std::string with = (dir_.path() / "with").string();
+    const std::string without = (dir_.path() / "without").string();
+    std::filesystem::create_directories(with + "/charsets/UTF-8");
+    std::filesystem::create_directories(without);
+    const std::string source = dir_.write("t.tbl", "; t\n[to server]\nmap = a, b\n");
+    ASSERT_EQ(intl({"compile", source, "-o", with + "/charsets/UTF-8/CP1252"}).status, 0);
+    const auto installed = std::filesystem::path(tool_path).parent_path() / "for-install/intl";
+    const std::string none_built_in =
+        (installed.parent_path() / "../share/intl_r").lexically_normal().string();
+    const std::string too_long(600, 'k'), theirs = "b\x80", ours = "a\xE2\x82\xAC";
+    const std::string none = "intl xlate: no data directory holds charsets/: tried ";
+    const std::string choose =
+        " and the built-in " + none_built_in + "; name one with --home DIR or KORVAN=DIR\n";
+    const struct {
+        bool installed;
+        std::string home, korvan, out, err;
+    } cases[] = {
+        {false, with, build_data, theirs, ""},
+        {false, without, with, "",
+         "intl xlate: data directory " + without + " holds no charsets/\n"},
+        {false, "", with, theirs, ""},
+        {false, "", without, ours, ""},
+        {false, "", too_long, ours, ""},
+        {true, "", without, "", none + without + " (from $KORVAN or user korvan's home)" + choose},
+        {true, "", too_long, "",
+         none + "$KORVAN or user korvan (" + intl_errstr(INTL_E_OVERFLOW) + ")" + choose},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE("home '" + c.home + "', KORVAN '" + c.korvan + "'");
+        tool_ = c.installed ? installed.c_str() : tool_path;
+        std::vector<std::string> args = {"xlate", "--charset", "UTF-8", "--table", "CP1252"};
+        if (!c.home.empty())
+            args.insert(args.end(), {"--home", c.home});
+        const Result run = intl(args, "a\x80", c.korvan);
+        EXPECT_EQ(run.status, c.err.empty() ? 0 : 1);
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.err, c.err);
+    }
 }
 
 TEST_F(Tool, DumpPrintsTheLoadedTable) {
