@@ -1,7 +1,7 @@
 // Library frame: status texts, version, allocation, installation directory.
 #include <intl.h>
 
-#include "temp_dir.h"
+#include "support.h"
 
 #include <gtest/gtest.h>
 
