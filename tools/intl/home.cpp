@@ -8,7 +8,6 @@
 #include <array>
 #include <filesystem>
 #include <system_error>
-#include <vector>
 
 namespace tool {
 
