@@ -558,7 +558,7 @@ TEST_F(Tool, CheckReportsErrorsAndSilentPitfalls) {
          "continued (CRLF line end)\n"
          "{}:4: Syntax error:  no entry found\n"
          "{}:5: warning: last line has no newline: the reader never reads it\n"},
-        {"", 1, "{}: Syntax error:  unable to get comment character\n"},
+        {"", 1, "{}: the file is empty: it needs a comment line first\n"},
         {"[s]\na = 1\n", 0,
          "{}:1: warning: the file begins with a heading, so '[' is its comment character: "
          "begin it with a comment line\n"},
@@ -700,8 +700,7 @@ TEST_F(Tool, MessageReportsMissingEntriesAndArguments) {
         {{"en", "hello"},
          1,
          "",
-         "intl message: the template 'Hello, %1!' wants arguments that were not given (0 "
-         "given): Null format string parameter to intl_fmtinstall()\n"},
+         "intl message: the template 'Hello, %1!' uses %1! but 0 arguments were given\n"},
         {{"en", "list"},
          1,
          "",

@@ -7,6 +7,7 @@
 // server bytes map back in [to display] when iconv converts them back to
 // the same client sequence.
 #include "bytes.h"
+#include "output.h"
 #include "tool.h"
 
 #include <cerrno>
@@ -234,17 +235,7 @@ int run_mktable(const MktableOptions &options) {
     write_header(text, options, census, tables);
     write_section(text, "to server", tables.to_server, true, to_unicode);
     write_section(text, "to display", tables.to_display, false, to_unicode);
-    if (options.output.empty() || options.output == "-") {
-        std::cout << text.str() << std::flush;
-        if (!std::cout)
-            throw Failure(std::string{"cannot write the table source: "} + std::strerror(errno));
-        return exit_ok;
-    }
-    std::ofstream file(options.output, std::ios::binary);
-    file << text.str();
-    file.close();
-    if (!file)
-        throw Failure("cannot write " + options.output + ": " + std::strerror(errno));
+    write_output(options.output.empty() ? "-" : options.output, text.str());
     return exit_ok;
 }
 
