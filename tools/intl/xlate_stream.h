@@ -11,6 +11,9 @@
 
 namespace intl_stream {
 
+// A mapping's source and destination hold at most this many bytes.
+inline constexpr std::size_t longest_mapping = 8;
+
 // What one intl_xlate call gave.
 struct Step {
     INTL_INT produced; // output bytes, or a negative code
@@ -30,13 +33,11 @@ struct PlainCall {
 
 class XlateStream {
   public:
-    static constexpr std::size_t longest_destination = 8; // a mapping's output
-
     // room: the output buffer's size, grown to fit a mapping when smaller.
     explicit XlateStream(const INTL_XLATE *table, std::size_t room = 65536,
                          std::size_t piece = 65536)
         : table_(table), out_(room == 0 ? 1 : room) {
-        pending_.reserve(piece + longest_source);
+        pending_.reserve(piece + longest_mapping);
     }
 
     // Translates a piece after the tail the previous piece left (a tail that
@@ -70,8 +71,6 @@ class XlateStream {
     }
 
   private:
-    static constexpr std::size_t longest_source = 8;
-
     // What is wrong with a call's results, or null.
     const char *check(const Step &step, std::size_t left, bool last) const {
         if (step.produced < 0)
@@ -89,7 +88,7 @@ class XlateStream {
     // Doubles an output buffer too small for one mapping; false when it
     // already held the longest one.
     bool grow() {
-        if (out_.size() >= longest_destination)
+        if (out_.size() >= longest_mapping)
             return false;
         out_.resize(out_.size() * 2);
         return true;
