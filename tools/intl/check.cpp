@@ -34,15 +34,26 @@ bool is_datetime_entry(const std::string &name) {
     return false;
 }
 
-// "0x" followed by something that is not hexadecimal is read as plain text.
-void check_hex_looking(const std::string &value, int line, Diagnostics &found) {
-    if (value.size() <= 2 || value[0] != '0' || (value[1] != 'x' && value[1] != 'X'))
-        return;
-    for (std::size_t i = 2; i < value.size(); ++i)
-        if (!std::isxdigit(static_cast<unsigned char>(value[i]))) {
-            found.warning(line, "'" + value + "' is not hexadecimal: it is read as that text");
+// Outside quotes "0x" begins a run of hexadecimal pairs; when no digit
+// follows, the reader drops the "0x" without a word and reads the rest as
+// text, so "0xZZ" becomes "ZZ".
+void check_hex_looking(std::string_view line, int number, char comment, Diagnostics &found) {
+    char quote = 0;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quote != 0 || c == '"' || c == '\'') {
+            quote = quote == 0 ? c : (c == quote ? 0 : quote);
+        } else if (c == comment) {
             return;
+        } else if (line.substr(i, 2) == "0x" &&
+                   (i + 2 == line.size() ||
+                    !std::isxdigit(static_cast<unsigned char>(line[i + 2])))) {
+            const std::string_view word = line.substr(i, line.find_first_of(" \t\r,", i) - i);
+            found.warning(number, "'" + std::string{word} +
+                                      "' is not hexadecimal: the reader drops its 0x and reads the "
+                                      "rest as text");
         }
+    }
 }
 
 // What intl_datetime would pass over in a section that is one of its own.
@@ -78,8 +89,8 @@ void walk_entries(LocFile &file, Diagnostics &found) {
             if (!entry)
                 break;
             entries.push_back({*entry, file.line()});
-            while (const std::optional<std::string> value = file.next_value())
-                check_hex_looking(*value, file.line(), found);
+            while (file.next_value()) {
+            }
         } catch (const ReadError &e) {
             found.error(e.line, e.message);
         }
@@ -104,13 +115,14 @@ void walk_sections(LocFile &file, Diagnostics &found) {
 }
 
 // What the reader passes over without a word: a last line without a
-// newline, and an escape character before the carriage return of a CRLF
-// line, which does not continue the line.
-void scan_raw_lines(const std::string &text, char escape, Diagnostics &found) {
+// newline, an escape character before the carriage return of a CRLF line,
+// which does not continue the line, and "0x" without hexadecimal digits.
+void scan_raw_lines(const std::string &text, char escape, char comment, Diagnostics &found) {
     int line = 0;
     std::size_t start = 0;
     for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
         ++line;
+        check_hex_looking(std::string_view{text}.substr(start, end - start), line, comment, found);
         if (end - start >= 2 && text[end - 1] == '\r' && text[end - 2] == escape)
             found.warning(line, "escape character before a carriage return: the line is not "
                                 "continued (CRLF line end)");
@@ -133,15 +145,17 @@ bool check_file(const std::string &name) {
     try {
         const Input input(name);
         char escape = '\\';
+        char comment = ';';
         try {
             LocFile file(input);
             escape = file.escape();
+            comment = file.comment_char();
             check_comment_character(file, found);
             walk_sections(file, found);
         } catch (const ReadError &e) {
             found.error(e.line, e.message);
         }
-        scan_raw_lines(input.text(), escape, found);
+        scan_raw_lines(input.text(), escape, comment, found);
         found.print(std::cout, input.name());
     } catch (const ReadError &e) {
         std::cout << e.what() << '\n';
