@@ -1,19 +1,17 @@
-// The intl tool, run as a program on real files: the table compiler and
-// its errors, mktable, every shipped table against iconv(3), where output
-// goes and lost writes, dump, check, show, datetime and message on the
-// shipped data and on broken files.
+// The intl tool run as a program on real files: every subcommand on the
+// shipped data and on broken files, and every shipped table against iconv(3).
 #include <intl.h>
 
-#include "temp_dir.h"
+#include "support.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <iconv.h>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <spawn.h>
@@ -21,6 +19,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -43,8 +42,7 @@ constexpr const char *build_data = "";
 // What one run of the tool gave.
 struct Result {
     int status;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
 // iconv(3), the peer nobody here wrote: one descriptor, whole pieces.
@@ -59,13 +57,10 @@ class Iconv {
         std::string out(text.size() * 4 + 16, '\0');
         char *in = const_cast<char *>(text.data()), *next = out.data();
         std::size_t in_left = text.size(), room = out.size();
-        error_ = 0;
-        if (iconv(cd_, &in, &in_left, &next, &room) == static_cast<std::size_t>(-1)) {
-            error_ = errno;
-            return std::nullopt;
-        }
+        const bool done = iconv(cd_, &in, &in_left, &next, &room) != static_cast<std::size_t>(-1);
+        error_ = done ? 0 : errno;
         out.resize(out.size() - room);
-        return out;
+        return done ? std::optional<std::string>(out) : std::nullopt;
     }
     int error() const { return error_; }
 
@@ -73,11 +68,6 @@ class Iconv {
     iconv_t cd_;
     int error_ = 0;
 };
-
-std::optional<std::string> iconv_text(const std::string &to, const std::string &from,
-                                      const std::string &text) {
-    return Iconv(to, from)(text);
-}
 
 // Every client character up to last_code_point that iconv converts to 1..8
 // server bytes: single bytes, two bytes after a lead byte that is
@@ -132,20 +122,12 @@ class Tool : public ::testing::Test {
             argv.push_back(word);
         argv.push_back(tool_path);
         argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<char *> cargv;
-        for (std::string &a : argv)
-            cargv.push_back(a.data());
-        cargv.push_back(nullptr);
         std::vector<std::string> env;
         for (char **e = environ; *e != nullptr; ++e)
             if (std::strncmp(*e, "KORVAN=", 7) != 0)
                 env.emplace_back(*e);
         if (korvan)
             env.push_back("KORVAN=" + *korvan);
-        std::vector<char *> cenv;
-        for (std::string &e : env)
-            cenv.push_back(e.data());
-        cenv.push_back(nullptr);
 
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -155,6 +137,14 @@ class Tool : public ::testing::Test {
         posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                          0644);
         pid_t pid = 0;
+        std::vector<char *> cargv;
+        for (std::string &a : argv)
+            cargv.push_back(a.data());
+        cargv.push_back(nullptr);
+        std::vector<char *> cenv;
+        for (std::string &e : env)
+            cenv.push_back(e.data());
+        cenv.push_back(nullptr);
         const int rc = posix_spawnp(&pid, cargv[0], &actions, nullptr, cargv.data(), cenv.data());
         posix_spawn_file_actions_destroy(&actions);
         if (rc != 0)
@@ -165,14 +155,15 @@ class Tool : public ::testing::Test {
                 stdout_to_.empty() ? TempDir::read(out) : "", TempDir::read(err)};
     }
 
-    std::string data_file(const std::string &relative) const {
-        return std::string{INTL_TEST_DATA_DIR} + "/" + relative;
+    static std::string data_file(const std::string &relative) {
+        return INTL_TEST_DATA_DIR "/" + relative;
     }
 
-    // Replaces {} in an expected report with the file's name.
-    static std::string named(std::string text, const std::string &file) {
-        for (std::size_t at; (at = text.find("{}")) != std::string::npos;)
-            text.replace(at, 2, file);
+    // Replaces every {} (or other mark) in an expected report with a name.
+    static std::string named(std::string text, const std::string &name,
+                             const std::string &mark = "{}") {
+        for (std::size_t at; (at = text.find(mark)) != std::string::npos;)
+            text.replace(at, mark.size(), name);
         return text;
     }
 
@@ -182,67 +173,10 @@ class Tool : public ::testing::Test {
 
 // --- the table compiler ------------------------------------------------
 
-void put32(std::string &out, std::uint32_t v) {
-    for (int shift = 0; shift < 32; shift += 8)
-        out += static_cast<char>((v >> shift) & 0xFF);
-}
-
-// A 24-byte record: src_left, dest_chars, 7 pattern bytes, 8 destination
-// bytes, one byte of padding; unused bytes are zero.
-std::string record(const std::string &rest_of_source, const std::string &destination) {
-    std::string r;
-    put32(r, static_cast<std::uint32_t>(rest_of_source.size()));
-    put32(r, static_cast<std::uint32_t>(destination.size()));
-    r += rest_of_source + std::string(7 - rest_of_source.size(), '\0');
-    r += destination + std::string(8 - destination.size(), '\0');
-    return r + '\0';
-}
-
-// A block: tabcode, the 256 list headers, then the records by first byte.
-std::string block(std::uint32_t tabcode, const std::map<int, std::vector<std::string>> &lists) {
-    std::string b;
-    put32(b, tabcode);
-    for (int first = 0; first < 256; ++first) {
-        const auto it = lists.find(first);
-        put32(b, it == lists.end() ? 0 : static_cast<std::uint32_t>(it->second.size()));
-        put32(b, 0);
-    }
-    for (const auto &[first, records] : lists)
-        for (const std::string &r : records)
-            b += r;
-    return b;
-}
-
-const char small_source[] = "; a small table\n"
-                            "[file format]\n"
-                            "version = 4.1\n"
-                            "[to server]\n"
-                            "map = 0x41, 0x7879          ; A -> xy\n"
-                            "range = 0x61, 0x63, 0xC3A1  ; a b c -> C3A1 C3A2 C3A3\n"
-                            "map = 0x4142, Q             ; AB -> Q, sorted before A\n"
-                            "delete = 0x7F\n"
-                            "map = 0x00, 0x30            ; a zero first byte\n"
-                            "[to display]\n"
-                            "map = 0xC3A1, a\n";
-
-TEST_F(Tool, CompileWritesTheCompiledFormatByteForByte) {
-    const std::string source = dir_.write("small.tbl", small_source);
-    const std::string output = (dir_.path() / "small").string();
-    const Result run = intl({"compile", source, "-o", output});
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.err, "");
-
-    std::string expected;
-    put32(expected, 410);
-    expected += block(0, {{0x00, {record("", "0")}},
-                          {0x41, {record("B", "Q"), record("", "xy")}},
-                          {0x61, {record("", "\xC3\xA1")}},
-                          {0x62, {record("", "\xC3\xA2")}},
-                          {0x63, {record("", "\xC3\xA3")}},
-                          {0x7F, {record("", "")}}});
-    expected += block(1, {{0xC3, {record("\xA1", "a")}}});
-    EXPECT_EQ(TempDir::read(output), expected);
-}
+const char small_source[] =
+    "; a small table\n[file format]\nversion = 4.1\n[to server]\nmap = 0x41, 0x7879 ; A -> xy\n"
+    "range = 0x61, 0x63, 0xC3A1 ; a b c -> C3A1 C3A2 C3A3\nmap = 0x4142, Q ; sorted before A\n"
+    "delete = 0x7F\nmap = 0x00, 0x30 ; a zero first byte\n[to display]\nmap = 0xC3A1, a\n";
 
 TEST_F(Tool, CompileReportsEveryErrorWithItsLineAndWritesNothing) {
     const std::string head = "; errors\n[to server]\n";
@@ -256,39 +190,28 @@ TEST_F(Tool, CompileReportsEveryErrorWithItsLineAndWritesNothing) {
     struct Case {
         std::string text, report; // {} stands for the source's name
     } cases[] = {
-        {"map = 0x414243444546474849, x\n",
-         "{}:3: source 0x414243444546474849 is longer than 8 bytes\n"},
-        {"map = 0x41, 0x414243444546474849\n",
-         "{}:3: destination 0x414243444546474849 is longer than 8 bytes\n"},
-        {"map = 0x4100, x\n", "{}:3: zero byte after the first byte of source 0x4100: a compiled "
-                              "table cannot hold it\n"},
-        {"map = 0x41, 0x4200\n",
-         "{}:3: zero byte in destination 0x4200: a compiled table cannot hold it\n"},
-        {"map = 0x41,\n",
-         "{}:3: empty destination; a mapping that drops its source is a 'delete'\n"},
-        {"map = , x\n", "{}:3: empty source sequence\n"},
+        // clang-format off
+        {"map = 0x414243444546474849, x\n", "{}:3: source 0x414243444546474849 is longer than 8 bytes\n"},
+        {"map = 0x41, 0x414243444546474849\n", "{}:3: destination 0x414243444546474849 is longer than 8 bytes\n"},
+        {"map = 0x4100, x\n", "{}:3: zero byte after the first byte of source 0x4100: a compiled table cannot hold it\n"},
+        {"map = 0x41, 0x4200\n", "{}:3: zero byte in destination 0x4200: a compiled table cannot hold it\n"},
+        {"map = 0x41,\n", "{}:3: empty destination; a mapping that drops its source is a 'delete'\n"},
         {"map = 0x41\n", "{}:3: 'map' takes 2 values (source, destination), found 1\n"},
-        {"delete = a, b\n", "{}:3: 'delete' takes 1 value (source), found 2\n"},
-        {"range = 0x41, 0x42\n",
-         "{}:3: 'range' takes 3 values (first, last, destination of first), found 2\n"},
         {"range = 0x42, 0x41, x\n", "{}:3: range ends at 0x41, before its first byte 0x42\n"},
-        {"range = 0x41, 0x4243, x\n",
-         "{}:3: the last byte of a range must be one byte, found 0x4243\n"},
+        {"range = 0x41, 0x4243, x\n", "{}:3: the last byte of a range must be one byte, found 0x4243\n"},
         {"range = 0x41, 0x43, 0xFE\n", "{}:3: range runs the last destination byte past 0xFF\n"},
         {"mapp = 0x41, x\n", "{}:3: unknown entry 'mapp'; expected map, range or delete\n"},
         {"map = 0x414, x\n", "{}:3: Odd number of hex digits in localization file\n"},
-        {"no equals sign\n", "{}:3: Syntax error:  no entry found\n"},
         {"map = 0x41, 0x42", "{}:3: last line has no newline: the reader never reads it\n"},
-        {wide + "map = 0x4\n",
-         "{}:3: the line is 1218 bytes long; the reader takes lines of at most 510 bytes\n"
-         "{}:4: Odd number of hex digits in localization file\n"},
-        {"[other]\nmap = a, b\n",
-         "{}:3: unknown section [other]; expected [to server] or [to display]\n"},
+        {wide + "map = 0x4\n", "{}:3: the line is 1218 bytes long; the reader takes lines of at most 510 bytes\n"
+                               "{}:4: Odd number of hex digits in localization file\n"},
+        {"[other]\nmap = a, b\n", "{}:3: unknown section [other]; expected [to server] or [to display]\n"},
         {"map = a, b\n[to server]\nmap = a, c\n", "{}:4: section [to server] given twice\n"},
         {"map = 0x8140, x\nrange = 0x80, 0x82, y\nmap = 0x81, z\nmap = 0x8140, w\n",
          "{}:5: duplicate source 0x81 in [to server], first given on line 4\n"
          "{}:6: duplicate source 0x8140 in [to server], first given on line 3\n"},
         {many, many_report + "{}: too many errors; stopped after 100\n"},
+        // clang-format on
     };
     const std::string output = dir_.write("table", "earlier");
     for (const Case &c : cases) {
@@ -301,73 +224,67 @@ TEST_F(Tool, CompileReportsEveryErrorWithItsLineAndWritesNothing) {
     }
     for (const auto &entry : std::filesystem::directory_iterator(dir_.path()))
         EXPECT_NE(entry.path().filename().string()[0], '.') << "a temporary file was left behind";
-    const Result missing = intl({"compile", (dir_.path() / "none.tbl").string(), "-o", "x"});
-    EXPECT_EQ(missing.err, (dir_.path() / "none.tbl").string() + ": No such file or directory\n");
 }
 
-TEST_F(Tool, OutputReplacesFilesWholeFollowsLinksAndWritesFifosInPlace) {
+// The compiled format is the same on every machine; an -o target that is a
+// file is replaced whole, a link is followed, anything else written in place.
+TEST_F(Tool, CompileWritesTheFormatByteForByteWhereverOutputGoes) {
+    // clang-format off
+    const std::string expected = le32(410) +
+        xlt_block({0, {{0x00, {{"", "0"}}}, {0x41, {{"B", "Q"}, {"", "xy"}}}, {0x61, {{"", "\xC3\xA1"}}},
+                       {0x62, {{"", "\xC3\xA2"}}}, {0x63, {{"", "\xC3\xA3"}}}, {0x7F, {{"", ""}}}}}) +
+        xlt_block({1, {{0xC3, {{"\xA1", "a"}}}}});
+    // clang-format on
+    const std::string source = dir_.write("small.tbl", small_source);
     const std::filesystem::path d = dir_.path() / "t";
-    const std::vector<std::vector<std::string>> commands = {
-        {"compile", dir_.write("small.tbl", small_source)},
-        {"mktable", "--client", "KOI8-R", "--server", "UTF-8"}};
-    for (const std::vector<std::string> &command : commands) {
-        SCOPED_TRACE(command[0]);
-        const auto run = [&](const std::string &target) {
-            std::vector<std::string> args = command;
-            args.insert(args.end(), {"-o", target});
-            return intl(args);
-        };
-        const Result piped = run("-");
-        ASSERT_EQ(piped.status, 0) << piped.err;
-        std::filesystem::remove_all(d);
-        dir_.write("t/old", "earlier");
-        dir_.write("t/real", "earlier");
-        std::filesystem::permissions(d / "old", std::filesystem::perms(0640));
-        std::filesystem::create_symlink("real", d / "link");
-        std::filesystem::create_symlink("made", d / "dangling");
-        ASSERT_EQ(mkfifo((d / "fifo").c_str(), 0600), 0);
-        const int fifo = open((d / "fifo").c_str(), O_RDWR | O_NONBLOCK);
-        for (const char *target : {"new", "old", "link", "dangling", "fifo"})
-            EXPECT_EQ(run((d / target).string()).status, 0) << target;
-        for (const char *written : {"new", "old", "real", "made"})
-            EXPECT_TRUE(TempDir::read((d / written).string()) == piped.out) << written;
-        std::string through_fifo(piped.out.size() + 1, '\0');
-        EXPECT_EQ(read(fifo, through_fifo.data(), through_fifo.size()), ssize_t(piped.out.size()));
-        close(fifo);
-        EXPECT_EQ(std::filesystem::status(d / "old").permissions(), std::filesystem::perms(0640));
-        EXPECT_TRUE(std::filesystem::is_symlink(d / "link") &&
-                    std::filesystem::is_symlink(d / "dangling") &&
-                    std::filesystem::is_fifo(d / "fifo"));
-        EXPECT_EQ(run(d.string()).err,
-                  "intl " + command[0] + ": cannot open " + d.string() + ": Is a directory\n");
-    }
-    EXPECT_EQ(intl({"compile", "-", "-o", "-"}, small_source).out,
-              intl({"compile", commands[0][1], "-o", "-"}).out);
+    for (const char *file : {"t/old", "t/real"})
+        dir_.write(file, "earlier");
+    std::filesystem::permissions(d / "old", std::filesystem::perms(0640));
+    std::filesystem::create_symlink("real", d / "link");
+    std::filesystem::create_symlink("made", d / "dangling");
+    ASSERT_EQ(mkfifo((d / "fifo").c_str(), 0600), 0);
+    const int fifo = open((d / "fifo").c_str(), O_RDWR | O_NONBLOCK);
+    for (const char *target : {"new", "old", "link", "dangling", "fifo"})
+        EXPECT_EQ(intl({"compile", source, "-o", (d / target).string()}).status, 0) << target;
+    for (const char *written : {"new", "old", "real", "made"})
+        EXPECT_TRUE(TempDir::read((d / written).string()) == expected) << written;
+    std::string through_fifo(expected.size() + 1, '\0');
+    EXPECT_EQ(read(fifo, through_fifo.data(), through_fifo.size()), ssize_t(expected.size()));
+    close(fifo);
+    EXPECT_EQ(std::filesystem::status(d / "old").permissions(), std::filesystem::perms(0640));
+    EXPECT_TRUE(std::filesystem::is_symlink(d / "link") &&
+                std::filesystem::is_symlink(d / "dangling") &&
+                std::filesystem::is_fifo(d / "fifo"));
+    EXPECT_EQ(intl({"compile", source, "-o", d.string()}).err,
+              "intl compile: cannot open " + d.string() + ": Is a directory\n");
+    EXPECT_TRUE(intl({"compile", "-", "-o", "-"}, small_source).out == expected);
+    EXPECT_EQ(
+        intl({"mktable", "--client", "KOI8-R", "--server", "UTF-8", "-o", (d / "new").string()})
+            .status,
+        0);
+    EXPECT_TRUE(TempDir::read((d / "new").string()) ==
+                TempDir::read(data_file("charsets/UTF-8/KOI8-R.tbl")));
 }
 
 TEST_F(Tool, EverySubcommandReportsALostWrite) {
     const std::string messages = data_file("locale/messages.loc");
+    // clang-format off
     const std::vector<std::vector<std::string>> commands = {
-        {"show", messages},
-        {"datetime", data_file("locale/datetime.loc"), "english"},
+        {"show", messages}, {"datetime", data_file("locale/datetime.loc"), "english"},
         {"message", messages, "english", "new_mail", "a", "b", "c"},
         {"check", messages, dir_.write("bad.loc", "; c\n[s]\nx\n")},
         {"dump", "--home", build_data, "--charset", "UTF-8", "--table", "CP1252"},
         {"xlate", "--home", build_data, "--charset", "UTF-8", "--table", "CP1252", messages},
-        {"compile", data_file("charsets/UTF-8/KOI8-R.tbl"), "-o", "-"},
-        {"mktable", "--client", "KOI8-R", "--server", "UTF-8"}};
+        {"compile", data_file("charsets/UTF-8/KOI8-R.tbl"), "-o", "-"}, {"mktable", "--client", "KOI8-R", "--server", "UTF-8"}};
+    // clang-format on
     stdout_to_ = "/dev/full";
     for (const std::vector<std::string> &args : commands) {
         const Result run = intl(args);
         EXPECT_EQ(run.status, 1) << args[0];
-        EXPECT_NE(run.err.find("intl " + args[0] +
-                               ": cannot write standard output: No space left on device\n"),
-                  std::string::npos)
-            << run.err;
+        EXPECT_NE(run.err.find("write standard output: No space left on device"),
+                  std::string::npos);
     }
 }
-
-// --- mktable -------------------------------------------------------------
 
 TEST_F(Tool, MktableRewritesTheShippedSourcesWithTheCommandTheyName) {
     for (const auto &entry : std::filesystem::recursive_directory_iterator(data_file("charsets"))) {
@@ -377,9 +294,7 @@ TEST_F(Tool, MktableRewritesTheShippedSourcesWithTheCommandTheyName) {
         const std::string text = TempDir::read(entry.path().string());
         const std::size_t at = text.find("\"intl mktable ") + 6;
         std::istringstream words{text.substr(at, text.find('"', at) - at)};
-        std::vector<std::string> args;
-        for (std::string word; words >> word;)
-            args.push_back(word);
+        const std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
         const Result run = intl(args);
         EXPECT_TRUE(run.status == 0 && run.out == text)
             << entry.path() << ": regenerate with the regenerate-tables target. " << run.err;
@@ -391,21 +306,20 @@ TEST_F(Tool, MktableRefusesWhatTablesCannotExpressOrLeaveOut) {
         std::vector<std::string> args;
         const char *reason;
     } cases[] = {
+        // clang-format off
         {{"NO-SUCH-CHARSET", "UTF-8"}, "iconv cannot convert from NO-SUCH-CHARSET to UTF-8"},
         {{"ISO-2022-JP", "UTF-8"}, ": ISO-2022-JP switches states with escape or shift sequences"},
         {{"ISO-2022-KR", "UTF-8"}, ": ISO-2022-KR switches states"},
-        {{"ISO-2022-CN", "UTF-8"}, ": ISO-2022-CN switches states"},
         {{"EUC-JP", "ISO-2022-JP"}, ": ISO-2022-JP switches states"},
         {{"UTF-16", "UTF-8"}, ": the client sequence 0x0000 holds a zero byte after its first"},
-        {{"UTF-16LE", "UTF-8"}, ": the client sequence 0x0000 holds a zero byte"},
         {{"UTF-16BE", "UTF-8"}, ": the client sequence 0x0000 holds a zero byte"},
-        {{"UCS-2", "UTF-8"}, ": the client sequence 0x0000 holds a zero byte"},
         {{"UTF-32", "UTF-8"}, ": the client sequence 0x00010100 holds a zero byte"},
         {{"KOI8-R", "UTF-16"}, ": the server sequence 0xFFFE0000 holds a zero byte"},
         {{"CP1255", "UTF-8"}, "depends on context"},
-        {{"EUC-TW", "UTF-8", "--bmp-only"},
-         ": 30713 client characters would be left out (0 longer than 8 bytes, 0 converting to "
-         "more than 8, 30713 beyond U+FFFF) and copied unchanged; --allow-partial writes"},
+        {{"EUC-TW", "UTF-8", "--bmp-only"}, ": 30713 client characters would be left out (0 longer than 8 bytes, "
+                                             "0 converting to more than 8, 30713 beyond U+FFFF) and copied "
+                                             "unchanged; --allow-partial writes"},
+        // clang-format on
     };
     const std::string output = (dir_.path() / "out.tbl").string();
     for (const Case &c : cases) {
@@ -426,15 +340,13 @@ TEST_F(Tool, MktableRefusesWhatTablesCannotExpressOrLeaveOut) {
 // --- translation against iconv(3) ------------------------------------------
 
 // Running text in the language of each CJK client, from data/samples.
-const std::map<std::string, std::string> samples = {{"SHIFT_JIS", "japanese.SHIFT_JIS.txt"},
-                                                    {"CP932", "japanese.SHIFT_JIS.txt"},
-                                                    {"EUC-JP", "japanese.SHIFT_JIS.txt"},
-                                                    {"EUC-KR", "korean.UTF-8.txt"},
-                                                    {"CP949", "korean.UTF-8.txt"},
-                                                    {"GBK", "chinese-simplified.UTF-8.txt"},
-                                                    {"GB18030", "chinese-simplified.UTF-8.txt"},
-                                                    {"BIG5", "chinese-traditional.UTF-8.txt"},
-                                                    {"EUC-TW", "chinese-traditional.UTF-8.txt"}};
+// clang-format off
+const std::map<std::string, std::string> samples = {
+    {"SHIFT_JIS", "japanese.SHIFT_JIS.txt"}, {"CP932", "japanese.SHIFT_JIS.txt"}, {"EUC-JP", "japanese.SHIFT_JIS.txt"},
+    {"EUC-KR", "korean.UTF-8.txt"}, {"CP949", "korean.UTF-8.txt"},
+    {"GBK", "chinese-simplified.UTF-8.txt"}, {"GB18030", "chinese-simplified.UTF-8.txt"},
+    {"BIG5", "chinese-traditional.UTF-8.txt"}, {"EUC-TW", "chinese-traditional.UTF-8.txt"}};
+// clang-format on
 
 TEST_F(Tool, EveryShippedTableTranslatesLikeIconvInBothDirections) {
     std::size_t tables = 0;
@@ -456,10 +368,10 @@ TEST_F(Tool, EveryShippedTableTranslatesLikeIconvInBothDirections) {
                 round_trips += c;
         }
         if (const auto sample = samples.find(client); sample != samples.end()) {
-            const std::string &name = sample->second;
-            const std::optional<std::string> text = iconv_text(
-                client, name.substr(name.find('.') + 1, name.rfind('.') - name.find('.') - 1),
-                TempDir::read(data_file("samples/" + name)));
+            const std::string &name = sample->second, charset = name.substr(name.find('.') + 1);
+            const std::optional<std::string> text =
+                Iconv(client, charset.substr(0, charset.size() - 4))(
+                    TempDir::read(data_file("samples/" + name)));
             ASSERT_TRUE(text && !text->empty());
             every += *text;
             round_trips += *text;
@@ -467,103 +379,17 @@ TEST_F(Tool, EveryShippedTableTranslatesLikeIconvInBothDirections) {
         const std::optional<std::string> expected = forth(every), server_text = forth(round_trips);
         ASSERT_TRUE(expected && server_text);
         // An odd block size puts block ends inside multi-byte sequences.
-        for (const char *block : {"65536", "7"}) {
-            const auto run = [&](const char *direction, const std::string &text) {
-                return intl({"xlate", "--home", build_data, "--charset", server, "--table", client,
-                             direction, "--block", block},
-                            text);
-            };
-            const Result to_server = run("--to-server", every);
-            EXPECT_TRUE(to_server.status == 0 && to_server.out == *expected)
-                << block << to_server.err;
-            const Result to_display = run("--to-display", *server_text);
-            EXPECT_TRUE(to_display.status == 0 && to_display.out == round_trips) << block;
-        }
+        for (const char *block : {"65536", "7"})
+            for (const auto &[direction, in, out] : {std::tuple{"--to-server", every, *expected},
+                                                     {"--to-display", *server_text, round_trips}}) {
+                const Result run = intl({"xlate", "--home", build_data, "--charset", server,
+                                         "--table", client, direction, "--block", block},
+                                        in);
+                EXPECT_TRUE(run.status == 0 && run.out == out) << direction << block << run.err;
+            }
     }
     EXPECT_EQ(tables, 43u);
 }
-
-TEST_F(Tool, XlateTranslatesFilesAndStandardInputInTurn) {
-    const std::string a = dir_.write("a.txt", "caf\xE9\n"), b = dir_.write("b.txt", "\xFC"
-                                                                                    "ber\n");
-    const std::string missing = (dir_.path() / "missing.txt").string();
-    const auto args = [](std::vector<std::string> files) {
-        std::vector<std::string> v = {"xlate", "--home",  build_data,  "--charset",
-                                      "UTF-8", "--table", "ISO-8859-1"};
-        v.insert(v.end(), files.begin(), files.end());
-        return v;
-    };
-    const Result both = intl(args({a, "-", b}), "na\xEFve\n");
-    EXPECT_EQ(both.status, 0);
-    EXPECT_EQ(both.out, "caf\xC3\xA9\nna\xC3\xAFve\n\xC3\xBC"
-                        "ber\n");
-    EXPECT_EQ(intl(args({}), "\xE9").out, "\xC3\xA9");
-    // A missing file is reported and skipped; the status tells.
-    const Result partly = intl(args({missing, a}));
-    EXPECT_EQ(partly.status, 1);
-    EXPECT_EQ(partly.out, "caf\xC3\xA9\n");
-    EXPECT_EQ(partly.err,
-              "intl xlate: cannot open input file '" + missing + "': No such file or directory\n");
-}
-
-TEST_F(Tool, ErrorsNameTheirCause) {
-    const std::string home = build_data, here = dir_.path().string();
-    dir_.write("charsets/T/short", "x");
-    struct Case {
-        std::vector<std::string> args;
-        int status;
-        std::string err;
-    } cases[] = {
-        {{"xlate", "--home", home, "--charset", "UTF-8", "--table", "NONE"},
-         1,
-         "intl xlate: no such table at " + home + "/charsets/UTF-8/NONE\n"},
-        {{"dump", "--home", here, "--charset", "T", "--table", "short"},
-         1,
-         "intl dump: " + here +
-             "/charsets/T/short is truncated or not a compiled table (Copying string would result "
-             "in overflow of buffer)\n"},
-        {{"nosuch"},
-         64,
-         "intl: unknown subcommand 'nosuch'; run 'intl --help' for the subcommands\n"},
-        {{"--bogus"},
-         64,
-         "intl: unknown option '--bogus'; run 'intl --help' for the subcommands\n"},
-        {{"show", here}, 1, here + ": Is a directory\n"},
-        {{"message", here, "s", "k"}, 1, here + ": Is a directory\n"},
-        {{"show", dir_.write("v.loc", "; v\n[file format]\nversion = abc\n[s]\n")},
-         1,
-         here + "/v.loc:3: the version must be digits such as 4.2 or 4.2.1 (General Intl-Library "
-                "error)\n"},
-    };
-    for (const Case &c : cases) {
-        const Result run = intl(c.args);
-        EXPECT_EQ(run.status, c.status) << c.args[0];
-        EXPECT_EQ(run.err, c.err);
-    }
-    const Result by_korvan =
-        intl({"dump", "--charset", "UTF-8", "--table", "CP1252"}, "", "/nonexistent");
-    EXPECT_EQ(by_korvan.err, "intl dump: no such table at /nonexistent/charsets/UTF-8/CP1252\n");
-    // Neither --home nor KORVAN: the built-in data directory.
-    EXPECT_EQ(intl({"xlate", "--charset", "UTF-8", "--table", "CP1252"}, "\x80").out,
-              "\xE2\x82\xAC");
-    EXPECT_EQ(intl({"xlate", "--charset", "UTF-8"}).status, 64);
-}
-
-TEST_F(Tool, DumpPrintsTheLoadedTable) {
-    const std::string source =
-        dir_.write("t.tbl", "; t\n[to server]\nmap = 0x8EA1, 0x0A\nmap = AB, xy\n");
-    ASSERT_EQ(intl({"compile", source, "-o", dir_.write("charsets/S/t", "")}).status, 0);
-    std::vector<std::string> args = {"dump",    "--home", dir_.path().string(), "--charset", "S",
-                                     "--table", "t"};
-    EXPECT_EQ(intl(args).out,
-              "Source string: AB\nDest string: xy\nSource string: 8ea1\nDest string: a\n");
-    args.push_back("--to-display");
-    EXPECT_EQ(intl(args).out, "Translation table is empty.\n");
-    args[0] = "xlate";
-    EXPECT_NE(intl(args).err.find("holds no to-display table"), std::string::npos);
-}
-
-// --- localization files ------------------------------------------------
 
 TEST_F(Tool, CheckReportsErrorsAndSilentPitfalls) {
     struct Case {
@@ -571,32 +397,26 @@ TEST_F(Tool, CheckReportsErrorsAndSilentPitfalls) {
         int status;
         std::string report; // {} stands for the file name
     } cases[] = {
+        // clang-format off
         {"; ok\n[s]\na = 1\n", 0, ""},
-        {"; c\n[s]\nno equals\nb = 0x414\nc = 1\n[t\n", 1,
-         "{}:3: Syntax error:  no entry found\n{}:4: Odd number of hex digits in localization "
-         "file\n"
-         "{}:6: Syntax error in section heading\n"},
+        {"; c\n[s]\nno equals\nb = 0x414\nc = 1\n[t\n", 1, "{}:3: Syntax error:  no entry found\n"
+                                                           "{}:4: Odd number of hex digits in localization file\n"
+                                                           "{}:6: Syntax error in section heading\n"},
         {"; c\n[s]\na = 1, \\\r\n  2\r\nb = 2", 1,
-         "{}:3: warning: escape character before a carriage return: the line is not continued "
-         "(CRLF line end)\n"
-         "{}:4: Syntax error:  no entry found\n{}:5: warning: last line has no newline: the reader "
-         "never reads it\n"},
+         "{}:3: warning: escape character before a carriage return: the line is not continued (CRLF line end)\n"
+         "{}:4: Syntax error:  no entry found\n{}:5: warning: last line has no newline: the reader never reads it\n"},
         {"", 1, "{}: the file is empty: it needs a comment line first\n"},
-        {"[s]\na = 1\n", 0,
-         "{}:1: warning: the file begins with a heading, so '[' is its comment character: begin it "
-         "with a comment line\n"},
-        {"; c\n[s]\na = 0xZZ, 0x41\n", 0,
-         "{}:3: warning: '0xZZ' is not hexadecimal: the reader drops its 0x and reads the rest as "
-         "text\n"},
+        {"[s]\na = 1\n", 0, "{}:1: warning: the file begins with a heading, so '[' is its comment character: "
+                            "begin it with a comment line\n"},
+        {"; c\n[s]\na = 0xZZ, 0x41\n", 0, "{}:3: warning: '0xZZ' is not hexadecimal: the reader drops its 0x and reads the rest as text\n"},
         {"; c\n[de]\ndateformat = dmy\ncolour = red\ndateformat = ymd\ndays = x\n", 0,
-         "{}:4: warning: intl_datetime ignores the entry 'colour'\n{}:5: warning: a second "
-         "dateformat (the first on "
+         "{}:4: warning: intl_datetime ignores the entry 'colour'\n{}:5: warning: a second dateformat (the first on "
          "line 3): intl_datetime stops there and never reads the rest of the section\n"},
-        {"; c\n[s]\na = 1\0x\nb = 2\n"s, 1,
-         "{}:3: the line holds a zero byte, which the reader cannot read past\n"},
+        {"; c\n[s]\na = 1\0x\nb = 2\n"s, 1, "{}:3: the line holds a zero byte, which the reader cannot read past\n"},
         {"; c\n[s]\na = " + std::string(1000000, 'x') + "\nb = 2\nc\n", 1,
          "{}:3: the line is 1000004 bytes long; the reader takes lines of at most 510 bytes\n"
          "{}:5: Syntax error:  no entry found\n"},
+        // clang-format on
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text.substr(0, 60));
@@ -607,164 +427,122 @@ TEST_F(Tool, CheckReportsErrorsAndSilentPitfalls) {
     }
     // Every file is checked: a directory or a missing one is named, and - is standard input.
     const std::string here = dir_.path().string(), none = here + "/none.loc";
-    const Result all = intl({"check", data_file("locale/datetime.loc"),
-                             data_file("locale/messages.loc"), here, "-", none},
-                            "; c\n[s]\nx\n");
+    // clang-format off
+    const Result all = intl({"check", data_file("locale/datetime.loc"), data_file("locale/messages.loc"), here, "-", none}, "; c\n[s]\nx\n");
     EXPECT_EQ(all.status, 1);
-    EXPECT_EQ(all.out, here +
-                           ": Is a directory\n(standard input):3: Syntax error:  no entry found\n" +
-                           none + ": No such file or directory\n");
-}
-
-TEST_F(Tool, ShowPrintsSectionsEntriesAndValues) {
-    const std::string file =
-        dir_.write("f.loc", "; c\n[file format]\nversion = 4.2\n[one]\na = x, \"y, z\", 0x09\n"
-                            "[two]\nempty =\nq = \"say \"\"hi\"\"\"\n");
-    const Result text = intl({"show", file});
-    EXPECT_EQ(text.status, 0);
-    EXPECT_EQ(text.out, "[one]\na = \"x\", \"y, z\", \"\\t\"\n\n[two]\nempty = \"\"\n"
-                        "q = \"say \\\"hi\\\"\"\n");
-    const Result json = intl({"show", file, "--section", "two", "--json"});
-    EXPECT_EQ(json.status, 0);
-    EXPECT_EQ(json.out, "{\n  \"file\": \"" + file +
-                            "\",\n  \"version\": 420,\n  \"sections\": [\n    {\n"
-                            "      \"name\": \"two\",\n      \"line\": 6,\n"
-                            "      \"entries\": [\n"
-                            "        {\n          \"name\": \"empty\",\n          \"line\": 7,\n"
-                            "          \"values\": [\n            \"\"\n          ]\n        },\n"
-                            "        {\n          \"name\": \"q\",\n          \"line\": 8,\n"
-                            "          \"values\": [\n            \"say \\\"hi\\\"\"\n"
-                            "          ]\n        }\n      ]\n    }\n  ]\n}\n");
-    const Result missing = intl({"show", file, "--section", "three"});
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, file + ": no section [three]\n");
-    EXPECT_EQ(intl({"show", "-"}, TempDir::read(file)).out, text.out);
-    const Result broken = intl({"show", dir_.write("b.loc", "; c\n[s]\nx\n")});
-    EXPECT_EQ(broken.status, 1);
-    EXPECT_EQ(broken.out, "");
-    EXPECT_EQ(broken.err, (dir_.path() / "b.loc").string() + ":3: Syntax error:  no entry found\n");
+    EXPECT_EQ(all.out, here + ": Is a directory\n(standard input):3: Syntax error:  no entry found\n" + none + ": No such file or directory\n");
+    // clang-format on
 }
 
 TEST_F(Tool, DatetimeRendersTheShippedSections) {
-    const std::string file = data_file("locale/datetime.loc");
-    struct Case {
-        const char *section;
-        const char *at;
-        std::string date_line;
-    } cases[] = {
-        {"english", "2024-03-05 14:30", "Date:         Tuesday, March 5 2024, 2:30 PM\n"},
+    const std::vector<std::vector<std::string>> cases = {
+        // section, --at, what the output holds
+        // clang-format off
+        {"english", "2024-03-05", "Months:       January, February, March, April, May, June, July, August, September, "
+                                  "October, November, December\nShort months: Jan, Feb, Mar, Apr, May, Jun, Jul, Aug, Sep, "
+                                  "Oct, Nov, Dec\nDays:         Monday, Tuesday, Wednesday, Thursday, Friday, Saturday, "
+                                  "Sunday\nFirst day:    7 (Sunday)\nDate order:   mdy\nClock:        12-hour\n"},
         {"english", "2024-03-05T00:05", "Date:         Tuesday, March 5 2024, 12:05 AM\n"},
         {"german", "2024-03-05 14:30", "Date:         Dienstag, 5 M\xE4rz 2024, 14:30\n"},
-        {"french", "2024-12-25",
-         "Date:         mercredi, 25 d\xE9"
-         "cembre 2024, 00:00\n"},
-        {"japanese", "2024-03-05 14:30",
-         *iconv_text("SHIFT_JIS", "UTF-8", "Date:         火曜日, 2024 3月 5, 14:30\n")},
+        {"french", "2024-12-25", "Date:         mercredi, 25 d\xE9" "cembre 2024, 00:00\n"},
+        {"japanese", "2024-03-05 14:30", *Iconv("SHIFT_JIS", "UTF-8")("Date:         火曜日, 2024 3月 5, 14:30\n")},
+        {"english", "", "Today:        "},
+        // clang-format on
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.section);
-        const Result run = intl({"datetime", file, c.section, "--at", c.at});
+    for (const std::vector<std::string> &c : cases) {
+        std::vector<std::string> args = {"datetime", data_file("locale/datetime.loc"), c[0]};
+        if (!c[1].empty())
+            args.insert(args.end(), {"--at", c[1]});
+        const Result run = intl(args);
         EXPECT_EQ(run.status, 0) << run.err;
-        EXPECT_NE(run.out.find(c.date_line), std::string::npos) << run.out;
-    }
-    const Result english = intl({"datetime", file, "english", "--at", "2024-03-05"});
-    EXPECT_EQ(english.out.substr(0, english.out.find("Date:")),
-              "Months:       January, February, March, April, May, June, July, August, "
-              "September, October, November, December\n"
-              "Short months: Jan, Feb, Mar, Apr, May, Jun, Jul, Aug, Sep, Oct, Nov, Dec\n"
-              "Days:         Monday, Tuesday, Wednesday, Thursday, Friday, Saturday, Sunday\n"
-              "First day:    7 (Sunday)\n"
-              "Date order:   mdy\n"
-              "Clock:        12-hour\n");
-    const Result today = intl({"datetime", file, "english"});
-    EXPECT_EQ(today.status, 0);
-    EXPECT_NE(today.out.find("Today:        "), std::string::npos);
-}
-
-TEST_F(Tool, DatetimeReportsBrokenSections) {
-    const std::string file = dir_.write(
-        "d.loc", "; d\n[few]\nmonths = a, b\n[order]\ndateformat = mmd\n[ok]\ntimeformat = 24\n");
-    struct Case {
-        std::vector<std::string> args;
-        int status;
-        std::string err;
-    } cases[] = {
-        {{"few"}, 1, file + ":3: Too few months in datetime section\n"},
-        {{"order"}, 1, file + ":5: Duplicate dateformat value\n"},
-        {{"none"}, 1, file + ": no section [none]\n"},
-        {{"ok", "--at", "2024-02-30"},
-         1,
-         "intl datetime: --at wants a moment as YYYY-MM-DD or YYYY-MM-DD HH:MM, not "
-         "'2024-02-30'\n"},
-        {{"ok", "--at", "2024-02-29 23:59"}, 0, ""},
-    };
-    for (const Case &c : cases) {
-        std::vector<std::string> args = {"datetime", file};
-        args.insert(args.end(), c.args.begin(), c.args.end());
-        const Result run = intl(args);
-        EXPECT_EQ(run.status, c.status) << c.args[0];
-        EXPECT_EQ(run.err, c.err);
+        EXPECT_NE(run.out.find(c[2]), std::string::npos) << run.out;
     }
 }
 
-TEST_F(Tool, MessageFillsArgumentsAndNamesWhatIsWrong) {
+// One run each, with its status and output (standard output, then standard
+// error); {} stands for the test's directory, {data} for the build's.
+TEST_F(Tool, SubcommandsPrintTheirResultOrNameWhatIsWrong) {
+    // clang-format off
+    dir_.write("m.loc", "; m\n[en]\nhello = \"Hello, %1!\"\nlist = a, b\nplain = 100%% sure\nzero = \"%0!\"\nx = \"%x!\"\n"
+                        "empty = \"\"\n[few]\nmonths = a, b\n[order]\ndateformat = mmd\n[ok]\ntimeformat = 24\n");
+    // clang-format on
+    dir_.write("v.loc", "; v\n[file format]\nversion = abc\n[s]\n") +
+        dir_.write("a.txt", "caf\xE9\n");
+    dir_.write("euro", "\x80");
+    dir_.write("f.loc", "; c\n[file format]\nversion = 4.2\n[one]\na = x, \"y, z\", 0x09\n[two]\nq "
+                        "= \"say \"\"hi\"\"\"\n");
+    dir_.write("charsets/T/short", "x");
+    const std::string table =
+        dir_.write("t.tbl", "; t\n[to server]\nmap = 0x8EA1, 0x0A\nmap = AB, xy\n");
+    ASSERT_EQ(intl({"compile", table, "-o", dir_.write("charsets/S/t", "")}).status, 0);
     const std::string catalog = data_file("locale/messages.loc");
-    const std::string file =
-        dir_.write("m.loc", "; m\n[en]\nhello = \"Hello, %1!\"\nlist = a, b\nplain = 100%% sure\n"
-                            "zero = \"%0!\"\nx = \"%x!\"\nminus = \"%-1!\"\nempty = \"\"\n");
-    const std::string invalid =
-        "' in the template '{}': placeholders are %1! to %20! (%% is a percent sign)\n";
+    const std::string japanese =
+        *Iconv("SHIFT_JIS", "UTF-8")("Annaさん、Inboxに新着メッセージが3件あります。\n");
+    const std::string invalid = "intl message: invalid placeholder '",
+                      range = "': placeholders are %1! to %20! (%% is a percent sign)\n";
     struct Case {
         std::vector<std::string> args;
         int status;
-        std::string out, err; // out in the section's charset
+        std::string report;
     } cases[] = {
-        {{catalog, "english", "new_mail", "Anna", "3", "Inbox"},
-         0,
-         "Anna, you have 3 new messages in Inbox.\n",
-         ""},
-        {{catalog, "german", "new_mail", "Anna", "3", "Inbox"},
-         0,
-         "Anna, in Inbox liegen 3 neue Nachrichten.\n",
-         ""},
-        {{catalog, "japanese", "new_mail", "Anna", "3", "Inbox"},
-         0,
-         *iconv_text("SHIFT_JIS", "UTF-8", "Annaさん、Inboxに新着メッセージが3件あります。\n"),
-         ""},
-        {{file, "en", "hello", "you"}, 0, "Hello, you\n", ""},
-        {{file, "en", "plain"}, 0, "100% sure\n", ""},
-        {{file, "en", "hello"},
-         1,
-         "",
-         "intl message: the template 'Hello, %1!' uses %1! but 0 arguments were given\n"},
-        {{file, "en", "zero", "a"},
-         1,
-         "",
-         named("intl message: invalid placeholder '%0!" + invalid, "%0!")},
-        {{file, "en", "x", "a"},
-         1,
-         "",
-         named("intl message: invalid placeholder '%x" + invalid, "%x!")},
-        {{file, "en", "minus", "a"},
-         1,
-         "",
-         named("intl message: invalid placeholder '%-" + invalid, "%-1!")},
-        {{file, "en", "empty"}, 1, "", "intl message: the entry 'empty' holds an empty template\n"},
-        {{file, "en", "list"},
-         1,
-         "",
-         file + ":4: 'list' holds 2 values; quote a template that holds the list separator\n"},
-        {{file, "en", "bye"}, 1, "", file + ": no entry 'bye' in [en]\n"},
-        {{file, "fr", "hello"}, 1, "", file + ": no section [fr]\n"},
+        // clang-format off
+        {{"xlate", "--home", "{data}", "--charset", "UTF-8", "--table", "ISO-8859-1", "{}/none", "{}/a.txt"}, 1,
+         "caf\xC3\xA9\nintl xlate: cannot open input file '{}/none': No such file or directory\n"},
+        {{"xlate", "--home", "{data}", "--charset", "UTF-8", "--table", "NONE"}, 1, "intl xlate: no such table at {data}/charsets/UTF-8/NONE\n"},
+        {{"xlate", "--home", "{}", "--charset", "S", "--table", "t", "--to-display"}, 1, "intl xlate: {}/charsets/S/t holds no to-display table\n"},
+        {{"dump", "--home", "{}", "--charset", "S", "--table", "t"}, 0, "Source string: AB\nDest string: xy\nSource string: 8ea1\nDest string: a\n"},
+        {{"dump", "--home", "{}", "--charset", "S", "--table", "t", "--to-display"}, 0, "Translation table is empty.\n"},
+        {{"dump", "--home", "{}", "--charset", "T", "--table", "short"}, 1,
+         "intl dump: {}/charsets/T/short is truncated or not a compiled table (Copying string would result in overflow of buffer)\n"},
+        {{"xlate", "--charset", "UTF-8", "--table", "CP1252", "{}/euro"}, 0, "\xE2\x82\xAC"}, // the built-in data
+        {{"nosuch"}, 64, "intl: unknown subcommand 'nosuch'; run 'intl --help' for the subcommands\n"},
+        {{"--bogus"}, 64, "intl: unknown option '--bogus'; run 'intl --help' for the subcommands\n"},
+        {{"show", "{}/f.loc"}, 0, "[one]\na = \"x\", \"y, z\", \"\\t\"\n\n[two]\nq = \"say \\\"hi\\\"\"\n"},
+        {{"show", "{}/f.loc", "--section", "two", "--json"}, 0,
+         "{\n  \"file\": \"{}/f.loc\",\n  \"version\": 420,\n  \"sections\": [\n    {\n      \"name\": \"two\",\n"
+         "      \"line\": 6,\n      \"entries\": [\n        {\n          \"name\": \"q\",\n          \"line\": 7,\n"
+         "          \"values\": [\n            \"say \\\"hi\\\"\"\n          ]\n        }\n      ]\n    }\n  ]\n}\n"},
+        {{"show", "{}/f.loc", "--section", "three"}, 1, "{}/f.loc: no section [three]\n"},
+        {{"show", "{}"}, 1, "{}: Is a directory\n"},
+        {{"show", "{}/v.loc"}, 1, "{}/v.loc:3: the version must be digits such as 4.2 or 4.2.1 (General Intl-Library error)\n"},
+        {{"datetime", "{}/m.loc", "few"}, 1, "{}/m.loc:10: Too few months in datetime section\n"},
+        {{"datetime", "{}/m.loc", "order"}, 1, "{}/m.loc:12: Duplicate dateformat value\n"},
+        {{"datetime", "{}/m.loc", "none"}, 1, "{}/m.loc: no section [none]\n"},
+        {{"datetime", "{}/m.loc", "ok", "--at", "2024-02-30"}, 1,
+         "intl datetime: --at wants a moment as YYYY-MM-DD or YYYY-MM-DD HH:MM, not '2024-02-30'\n"},
+        {{"message", catalog, "english", "new_mail", "Anna", "3", "Inbox"}, 0, "Anna, you have 3 new messages in Inbox.\n"},
+        {{"message", catalog, "german", "new_mail", "Anna", "3", "Inbox"}, 0, "Anna, in Inbox liegen 3 neue Nachrichten.\n"},
+        {{"message", catalog, "japanese", "new_mail", "Anna", "3", "Inbox"}, 0, japanese},
+        {{"message", "{}/m.loc", "en", "hello", "you"}, 0, "Hello, you\n"},
+        {{"message", "{}/m.loc", "en", "plain"}, 0, "100% sure\n"},
+        {{"message", "{}/m.loc", "en", "hello"}, 1, "intl message: the template 'Hello, %1!' uses %1! but 0 arguments were given\n"},
+        {{"message", "{}/m.loc", "en", "zero", "a"}, 1, invalid + "%0!' in the template '%0!" + range},
+        {{"message", "{}/m.loc", "en", "x", "a"}, 1, invalid + "%x' in the template '%x!" + range},
+        {{"message", "{}/m.loc", "en", "empty"}, 1, "intl message: the entry 'empty' holds an empty template\n"},
+        {{"message", "{}/m.loc", "en", "list"}, 1, "{}/m.loc:4: 'list' holds 2 values; quote a template that holds the list separator\n"},
+        {{"message", "{}/m.loc", "en", "bye"}, 1, "{}/m.loc: no entry 'bye' in [en]\n"},
+        {{"message", "{}/m.loc", "fr", "hello"}, 1, "{}/m.loc: no section [fr]\n"},
+        // clang-format on
     };
-    for (const Case &c : cases) {
-        std::vector<std::string> args = {"message"};
-        args.insert(args.end(), c.args.begin(), c.args.end());
-        const Result run = intl(args);
-        EXPECT_EQ(run.status, c.status) << c.args[2];
-        EXPECT_EQ(run.out, c.out);
-        EXPECT_EQ(run.err, c.err);
+    const auto expand = [this](std::string text) {
+        return named(named(text, build_data, "{data}"), dir_.path().string());
+    };
+    for (Case &c : cases) {
+        for (std::string &arg : c.args)
+            arg = expand(arg);
+        const Result run = intl(c.args);
+        EXPECT_EQ(run.status, c.status) << c.args[0] << ' ' << c.args[1];
+        EXPECT_EQ(run.out + run.err, expand(c.report));
     }
+    const Result by_korvan =
+        intl({"dump", "--charset", "UTF-8", "--table", "CP1252"}, "", "/nonexistent");
+    EXPECT_EQ(by_korvan.err, "intl dump: no such table at /nonexistent/charsets/UTF-8/CP1252\n");
+    const std::vector<std::string> latin = {"xlate", "--home",  build_data,  "--charset",
+                                            "UTF-8", "--table", "ISO-8859-1"};
+    std::vector<std::string> mixed = latin;
+    mixed.insert(mixed.end(), {dir_.path() / "a.txt", "-", dir_.path() / "a.txt"});
+    EXPECT_EQ(intl(mixed, "na\xEFve\n").out, "caf\xC3\xA9\nna\xC3\xAFve\ncaf\xC3\xA9\n");
+    EXPECT_EQ(intl(latin, "\xE9").out, "\xC3\xA9");
 }
 
 } // namespace
