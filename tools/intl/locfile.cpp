@@ -2,6 +2,8 @@
 // bytes and the file's own line numbers.
 #include "locfile.h"
 
+#include "output.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -30,19 +32,43 @@ std::size_t written_length(const char (&field)[sizeof(INTL_LOCFILE::value)]) {
     return 0;
 }
 
-// Reads a descriptor to its end; errno is set when it returns false.
-bool read_all(int fd, std::string &text) {
+// Reads a descriptor to its end; 0, or the error (EISDIR for a directory).
+int read_whole(int fd, std::string &text) {
+    struct stat info {};
+    if (fstat(fd, &info) != 0)
+        return errno;
+    if (S_ISDIR(info.st_mode))
+        return EISDIR;
     char buffer[65536];
     for (;;) {
         const ssize_t n = read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            return true;
+        if (n <= 0)
+            return n < 0 ? errno : 0;
         text.append(buffer, static_cast<std::size_t>(n));
     }
+}
+
+// A new temporary file holding text; its path.
+std::string keep_in_temporary(const std::string &text) {
+    std::string path = (std::filesystem::temp_directory_path() / "intl-stdin.XXXXXX").string();
+    const int fd = mkstemp(path.data());
+    if (fd < 0)
+        throw Failure("cannot keep standard input in a temporary file: " +
+                      std::string{std::strerror(errno)});
+    try {
+        write_all(fd, text, path);
+    } catch (const Failure &) {
+        close(fd);
+        std::remove(path.c_str());
+        throw;
+    }
+    if (close(fd) != 0) {
+        std::remove(path.c_str());
+        throw Failure("cannot keep standard input in " + path + ": " + std::strerror(errno));
+    }
+    return path;
 }
 
 // The reader's line count at the end of each physical line of text.
@@ -65,32 +91,22 @@ ReadError::ReadError(const std::string &file, int status, int at, const std::str
     : FileError(file, at, text), code(status), line(at), message(text) {}
 
 Input::Input(const std::string &name) : name_(name), path_(name) {
-    const bool from_stdin = name == "-";
-    if (from_stdin)
-        name_ = "(standard input)";
-    const int fd = from_stdin ? STDIN_FILENO : open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat info {};
-    if (fd < 0 || fstat(fd, &info) != 0)
-        throw ReadError(name_, INTL_E_OPEN, 0, std::strerror(errno));
-    const bool ok = !S_ISDIR(info.st_mode) && read_all(fd, text_);
-    const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
-    if (!from_stdin)
+    if (name != "-") {
+        const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            throw ReadError(name_, INTL_E_OPEN, 0, std::strerror(errno));
+        const int error = read_whole(fd, text_);
         close(fd);
-    if (!ok)
-        throw ReadError(name_, INTL_E_READ, 0, std::strerror(error));
-    if (!from_stdin)
+        if (error != 0)
+            throw ReadError(name_, INTL_E_READ, 0, std::strerror(error));
         return;
+    }
+    name_ = "(standard input)";
+    if (const int error = read_whole(STDIN_FILENO, text_); error != 0)
+        throw ReadError(name_, INTL_E_READ, 0, std::strerror(error));
     // The library's reader opens files by name.
-    path_ = (std::filesystem::temp_directory_path() / "intl-stdin.XXXXXX").string();
-    const int copy = mkstemp(path_.data());
-    if (copy < 0)
-        throw Failure("cannot keep standard input in a temporary file: " +
-                      std::string{std::strerror(errno)});
+    path_ = keep_in_temporary(text_);
     temporary_ = true;
-    const bool written =
-        write(copy, text_.data(), text_.size()) == static_cast<ssize_t>(text_.size());
-    if (close(copy) != 0 || !written)
-        throw Failure("cannot keep standard input in the temporary file " + path_);
 }
 
 Input::~Input() {
