@@ -123,9 +123,9 @@ std::string opened(const std::string &path) {
 // open.
 TEST(Faults, EveryAllocationFailureIsReportedCleanly) {
     TempDir dir;
-    const std::string path = dir.write("f", "; c\n[file format]\nversion = 4.2\n[s]\nk = v\n");
-    std::string long_text(700, 'x');
-    static const wchar_t unencodable[] = {0x110000, 0};
+    const std::string loc = dir.write("f", "; c\n[file format]\nversion = 4.2\n[s]\nk = v\n");
+    std::string long_text(700, 'x'), loud = "loud";
+    static wchar_t unencodable[] = {0x110000, 0};
     const INTL_CONVERT shouted = [](const char *, void *, char *to) -> INTL_INT {
         return to != nullptr ? (std::strcpy(to, "LOUD"), 4) : 4;
     };
@@ -137,9 +137,9 @@ TEST(Faults, EveryAllocationFailureIsReportedCleanly) {
          .value = {.doubleval = 3.14159}},
         {.value_type = INTL_T_PTR, .cvtspec = "%-720s", .value = {.ptr_val = long_text.data()}},
         {.value_type = INTL_T_USHORT, .cvtspec = "%hx", .value = {.ushort_val = 0xBEEF}},
-        {.value_type = INTL_T_PTR, .custom = &custom, .value = {.ptr_val = const_cast<char *>("loud")}},
+        {.value_type = INTL_T_PTR, .custom = &custom, .value = {.ptr_val = loud.data()}},
         {.value_type = INTL_T_DOUBLE, .cvtspec = "%f", .value = {.doubleval = 1e300}},
-        {.value_type = INTL_T_PTR, .cvtspec = "%5ls", .value = {.ptr_val = const_cast<wchar_t *>(unencodable)}}};
+        {.value_type = INTL_T_PTR, .cvtspec = "%5ls", .value = {.ptr_val = unencodable}}};
     // clang-format on
     char out[1024], wide[400];
     // A message built into out: its text, or the code.
@@ -162,8 +162,8 @@ TEST(Faults, EveryAllocationFailureIsReportedCleanly) {
         long least; // allocations of the clean run
     } rows[] = {
         // clang-format off
-        {[&] { return std::to_string(intl_iocsfclose(intl_iocsfopen(path.c_str(), 7))); }, "0", "-1", 1},
-        {[&] { return opened(path); }, "1 1", "-151 -152", 1},
+        {[&] { return std::to_string(intl_iocsfclose(intl_iocsfopen(loc.c_str(), 7))); }, "0", "-1",
+         1}, {[&] { return opened(loc); }, "1 1", "-151 -152", 1},
         {[&] { return built(intl_strblist(out, 1024, "%1!|%2!|%3!|%4!|%5!|%1!", args, 5)); },
          "   -42|     3.14|" + long_text + std::string(20, ' ') + "|beef|LOUD|   -42", "-158", 4},
         {[&] { return built(intl_strblist(out, 1024, "<%1!>", &args[5], 1)); }, wide, "-158", 2},
@@ -172,8 +172,7 @@ TEST(Faults, EveryAllocationFailureIsReportedCleanly) {
          "  2.5 a", "-158", 1},
         {[&] { return built(intl_home(out, 64)); }, "/opt/korvan", "-158", 2},
         {[&] { return load("t"); }, "11", "-151", 1},
-        // Directories where files should be: the reader finds no comment
-        // character, the loader has a size but no data.
+        // Directories where files should be: no comment character; a size but no data.
         {[&] { return opened(dir.path()); }, "-14 1", "-151 -152", 1},
         {[&] { return load("d"); }, "-153", "-151", 1},
         // clang-format on
