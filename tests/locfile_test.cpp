@@ -276,7 +276,7 @@ TEST(Locfile, NullArgumentsAndCloses) {
     for (Scan scan : {Scan{intl_nextline}, Scan{intl_nextsection}, Scan{intl_nextentry},
                       Scan{intl_nextvalue}}) {
         INTL_LOCFILE lf{};
-        lf.eof = 1;
+        (scan == Scan{intl_nextline} ? lf.end_of_section : lf.eof) = 1; // a heading stops lines
         INTL_INT status = 99, at_end = 99;
         EXPECT_TRUE(!scan(&lf, nullptr) && !scan(nullptr, &status) && !scan(&lf, &at_end) &&
                     status == INTL_E_BADLOCFILE && at_end == 1);

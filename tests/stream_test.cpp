@@ -51,16 +51,16 @@ TEST(Stream, ScriptsOfCalls) {
         // Whole items only, none bigger than the buffer; seeks within the buffer keep it, others
         // discard it, failing ones too. After reading 612 bytes the descriptor is 412 ahead.
         {abc, {1}, {{'r', 513, 1, 0}, {'r', 0, 5, 0}, {'r', -4, 5, 0}, {'r', 0x10000, 0x10000, 0},
-            {'R', 1, 2, 0}, {'r', 4, 1, 1, "abcd"}, {'s', 0, SEEK_CUR, 0}, {'c', 0, 0, 508},
-            {'s', -2, SEEK_CUR, 0}, {'c', 0, 0, 510}, {'r', 2, 1, 1, "cd"}, {'s', -5, SEEK_CUR, -1},
-            {'c', 0, 0, 0}, {'s', 0, SEEK_SET, 0}, {'r', 512, 1, 1, abc.substr(0, 512)},
-            {'r', 100, 1, 1, abc.substr(512, 100)}, {'s', -150, SEEK_CUR, 0},
-            {'r', 1, 1, 1, abc.substr(462, 1)}, {'s', 0, SEEK_SET, 0}, {'r', 1, 1, 1, "a"},
-            {'s', 700, SEEK_CUR, 0}, {'r', 1, 1, 1, abc.substr(701, 1)}, {'s', -3, SEEK_END, 0},
-            {'r', 2, 2, 1, abc.substr(1193, 2)}, {'r', 1, 2, 1, abc.substr(1195)}, {'r', 1, 1, 0},
-            {'s', -5000, SEEK_SET, -1}, {'c', 0, 0, 0}}, abc},
-        // Lines keep their newline, split at the size, lose an unterminated tail, cross
-        // refills; a zero byte is copied like any other.
+            {'R', 1, 2, 0}, {'r', 4, -1, 0}, {'r', 4, 0, 0}, {'r', 4, 1, 1, "abcd"},
+            {'s', 0, SEEK_CUR, 0}, {'c', 0, 0, 508}, {'s', -2, SEEK_CUR, 0}, {'c', 0, 0, 510},
+            {'r', 2, 1, 1, "cd"}, {'s', -5, SEEK_CUR, -1}, {'c', 0, 0, 0}, {'s', 0, SEEK_SET, 0},
+            {'r', 512, 1, 1, abc.substr(0, 512)}, {'r', 100, 1, 1, abc.substr(512, 100)},
+            {'s', -150, SEEK_CUR, 0}, {'r', 1, 1, 1, abc.substr(462, 1)}, {'s', 0, SEEK_SET, 0},
+            {'r', 1, 1, 1, "a"}, {'s', 700, SEEK_CUR, 0}, {'r', 1, 1, 1, abc.substr(701, 1)},
+            {'s', -3, SEEK_END, 0}, {'r', 2, 2, 1, abc.substr(1193, 2)},
+            {'r', 1, 2, 1, abc.substr(1195)}, {'r', 1, 1, 0}, {'s', -5000, SEEK_SET, -1},
+            {'c', 0, 0, 0}}, abc},
+        // Lines keep their newline, split at the size, drop an unterminated tail; zeros are copied.
         {"abcdef\nab\n" + refills + bs + "\nz\nlast", {1}, {{'G', 4, 0, 0}, {'g', 0, 0, 0},
             {'g', 1, 0, 1, ""}, {'g', 4, 0, 1, "abc"}, {'g', 4, 0, 1, "def"}, {'g', 4, 0, 1, "\n"},
             {'g', 512, 0, 1, "ab\n"}, {'g', 2000, 0, 1, refills}, {'g', 2000, 0, 1, bs + "\n"},
