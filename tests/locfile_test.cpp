@@ -196,7 +196,7 @@ TEST(Locfile, Values) {
     // clang-format off
     check({
         {" a , b ,c\n", "=a=b=c"}, {"\n", "="}, {" a,\n", "=a="}, {" \"\"\n", "="},
-        {" \"x, y ; z \" , 'q'\n", "=x, y ; z =q"}, {" \"it's\"\n", "=it's"},
+        {" \"x, y ; z \" , 'q'\n", "=x, y ; z =q"}, {" \"it's\"\",b\"\n", "=it's\",b"},
         {" \"say \"\"hi\"\"\", next\n", "=say \"hi\"=next"}, {" a\"\" 'b' c\"d\"  \n", "=a b cd"},
         {" a  \"\"\n", "=a  "}, {" \"open, still\n", "=open, still"}, {" a ; b, c\n", "=a"},
         // Blanks inside a value stay, around a '0' that opens no hexadecimal run too.
