@@ -129,7 +129,7 @@ void check(const std::vector<Row> &rows, const std::string &prefix = "",
             << row.bytes;
 }
 
-TEST(Locfile, OpeningAndSections) {
+TEST(Locfile, OpeningSectionsAndEntriesFollowTheFilesOwnSyntax) {
     const std::string n62(62, 'n'), ff = "; c\n[file format]\n";
     // clang-format off
     check({
@@ -191,7 +191,7 @@ TEST(Locfile, OpeningAndSections) {
 }
 
 // The values of entry k: its value text, what reading them gives.
-TEST(Locfile, Values) {
+TEST(Locfile, ValuesFollowQuotesEscapesHexRunsAndPieces) {
     const std::string a(300, 'a'), b210(210, 'b'), b212(212, 'b'), b300(300, 'b');
     // clang-format off
     check({
@@ -225,7 +225,7 @@ TEST(Locfile, Values) {
 
 // A datetime section: what its call failed with, what it changed and the
 // entries it left.
-TEST(Locfile, Datetime) {
+TEST(Locfile, DatetimeEntriesChangeTheDefaultsOrFailWithTheirCode) {
     EXPECT_EQ(changes(defaults(), {}),
               " months=January,February,March,April,May,June,July,August,September,October,"
               "November,December short=Jan,Feb,Mar,Apr,May,Jun,Jul,Aug,Sep,Oct,Nov,Dec days=Monday,"
@@ -271,7 +271,7 @@ TEST(Locfile, Datetime) {
     // clang-format on
 }
 
-TEST(Locfile, NullArgumentsAndCloses) {
+TEST(Locfile, NullArgumentsFailWithTheirCodesAndASecondCloseFreesNothing) {
     using Scan = char *(*)(INTL_LOCFILE *, INTL_INT *);
     for (Scan scan : {Scan{intl_nextline}, Scan{intl_nextsection}, Scan{intl_nextentry},
                       Scan{intl_nextvalue}}) {

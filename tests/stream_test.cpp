@@ -42,7 +42,7 @@ void run(INTL_IOCS *s, const Step &step) {
         << step.op << step.a << "," << step.b << ": " << result << " " << got;
 }
 
-TEST(Stream, ScriptsOfCalls) {
+TEST(Stream, ReadsWritesAndSeeksKeepBufferAndFileInStep) {
     std::string abc(1196, 'a'), bs(700, 'b'); // abc: a byte sequence that locates each position
     std::iota(abc.begin(), abc.end(), 'a');
     const std::string refills = std::string("aaa\0", 4) + std::string(496, 'a') + "\n";
