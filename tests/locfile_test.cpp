@@ -273,10 +273,10 @@ TEST(Locfile, DatetimeEntriesChangeTheDefaultsOrFailWithTheirCode) {
 
 TEST(Locfile, NullArgumentsFailWithTheirCodesAndASecondCloseFreesNothing) {
     using Scan = char *(*)(INTL_LOCFILE *, INTL_INT *);
-    for (Scan scan : {Scan{intl_nextline}, Scan{intl_nextsection}, Scan{intl_nextentry},
-                      Scan{intl_nextvalue}}) {
+    for (int n = 0; Scan scan : {intl_nextline, intl_nextsection, intl_nextentry, intl_nextvalue,
+                                 intl_nextline}) {
         INTL_LOCFILE lf{};
-        (scan == Scan{intl_nextline} ? lf.end_of_section : lf.eof) = 1; // a heading stops lines
+        (++n == 5 ? lf.end_of_section : lf.eof) = 1; // the last: a heading stops lines
         INTL_INT status = 99, at_end = 99;
         EXPECT_TRUE(!scan(&lf, nullptr) && !scan(nullptr, &status) && !scan(&lf, &at_end) &&
                     status == INTL_E_BADLOCFILE && at_end == 1);
