@@ -292,6 +292,10 @@ TEST(Formatter, StandardConversionsByTypeCode) {
         {arg("%E", INTL_T_DOUBLE, 1500.0), "1.500000E+03"},
         {of_ptr("%-7s", "hello"), "hello  "}, {of_ptr("%.2s", "hello"), "he"},
         {of_ptr("%ls", L"wide"), "wide"},
+        // Several flags, as C takes them.
+        {of_int("%-+5d", 42), "+42  "}, {arg<INTL_UINT>("%#-8x", INTL_T_UINT, 255), "0xff    "},
+        {arg("% -8e", INTL_T_DOUBLE, -1.5), "-1.500000e+00"},
+        {arg("%+ 4E", INTL_T_DOUBLE, 2.0), "+2.000000E+00"}, {of_int("%-05d", 7), "7    "},
         // clang-format on
     };
     for (const auto &row : rows)
@@ -394,10 +398,34 @@ TEST(Formatter, SpecifierMustDescribeItsRecord) {
     INTL_ARGVAL unterminated_spec = of_int("%5555555555555555555d", 1);
     INTL_ARGVAL undeclared_star = of_int("%*d", 1);
     const INTL_ARGVAL rows[] = {
-        of_int("%d%s", 1), of_int("%d ", 1), undeclared_star,   of_int("%d", 1, {3}),
-        of_int("%s", 1),   of_int("%p", 1),  of_int("%f", 1),   arg("%d", INTL_T_DOUBLE, 1.0),
-        of_ptr("%e", "x"), of_int("d", 1),   of_int("%%", 1),   of_int("%y", 1),
-        of_int("%5", 1),   of_int("", 1),    of_int("%hhd", 1), unterminated_spec,
+        of_int("%d%s", 1),
+        of_int("%d ", 1),
+        undeclared_star,
+        of_int("%d", 1, {3}),
+        of_int("%s", 1),
+        of_int("%p", 1),
+        of_int("%f", 1),
+        arg("%d", INTL_T_DOUBLE, 1.0),
+        of_ptr("%e", "x"),
+        of_int("d", 1),
+        of_int("%%", 1),
+        of_int("%y", 1),
+        of_int("%5", 1),
+        of_int("", 1),
+        of_int("%hhd", 1),
+        unterminated_spec,
+        // Flags and sizes C leaves undefined for the letter, and what is not C.
+        of_int("%#c", 1),
+        of_int("%#d", 1),
+        of_int("%hc", 1),
+        of_int("%lld", 1),
+        arg("%Lf", INTL_T_DOUBLE, 1.0),
+        arg("%hf", INTL_T_DOUBLE, 1.0),
+        of_ptr("%0s", "x"),
+        of_ptr("%lp", "x"),
+        of_ptr("%-n", nullptr),
+        of_int("%5*d", 1, {1}),
+        of_int("%*5d", 1, {1}),
     };
     for (const auto &rec : rows)
         EXPECT_EQ(format("%1!", {rec}).code, INTL_E_FORMATSYNTAX)

@@ -12,6 +12,8 @@
 namespace {
 
 using intl::message::Family;
+using intl::message::Flag;
+using intl::message::is_value_type;
 using intl::message::Specifier;
 
 // Placeholder numbers stop taking digits once they exceed this.
@@ -65,10 +67,6 @@ class Scratch {
     std::size_t size_ = 0;
 };
 
-bool is_value_type(INTL_INT code) {
-    return code >= INTL_T_SHORT && code <= INTL_T_DOUBLE;
-}
-
 // Copies the template's plain bytes up to the next "%" as far as they leave
 // the terminator's byte.
 void copy_plain_run(Output &out, std::string_view &rest) {
@@ -84,8 +82,7 @@ void copy_plain_run(Output &out, std::string_view &rest) {
 INTL_INT take_placeholder(std::string_view &rest) {
     rest.remove_prefix(1);
     INTL_INT number = 0;
-    while (!rest.empty() && intl::message::is_decimal(rest.front()) &&
-           number <= placeholder_digits_limit) {
+    while (!rest.empty() && intl::is_digit(rest.front()) && number <= placeholder_digits_limit) {
         number = number * 10 + (rest.front() - '0');
         rest.remove_prefix(1);
     }
@@ -130,18 +127,55 @@ bool suits(Family family, INTL_INT value_type) {
     }
 }
 
-// Reads the record's specifier text; false unless it is one terminated
-// standard conversion whose stars and value the record supplies, since
-// snprintf would otherwise read arguments it was never given.
+// The flags and size letters that C defines for a conversion letter; with
+// any other, what snprintf makes of the value is anybody's guess.
+struct Defined {
+    unsigned flags;
+    std::string_view sizes;
+};
+
+constexpr Defined defined_for(char conversion) {
+    constexpr unsigned sided = Flag::minus | Flag::plus | Flag::space;
+    switch (conversion) {
+    case 'd':
+    case 'i':
+    case 'u':
+        return {sided | Flag::zero, "hl"};
+    case 'o':
+    case 'x':
+    case 'X':
+        return {sided | Flag::zero | Flag::hash, "hl"};
+    case 'c':
+    case 's':
+        return {sided, "l"};
+    case 'p':
+        return {sided, ""};
+    case 'n':
+        return {0, "hl"};
+    default: // the floating-point letters
+        return {sided | Flag::zero | Flag::hash, "l"};
+    }
+}
+
+bool defined_in_c(const Specifier &parsed) {
+    const Defined defined = defined_for(parsed.conversion);
+    return (parsed.flags & ~defined.flags) == 0 &&
+           (parsed.size == '\0' || defined.sizes.find(parsed.size) != std::string_view::npos);
+}
+
+// Reads the record's specifier text; false unless it is one terminated C
+// conversion whose stars and value the record supplies, since snprintf
+// would otherwise read arguments it was never given.
 bool read_cvtspec(const INTL_ARGVAL &arg, Specifier &parsed) {
     if (arg.cvtspec[0] != '%')
         return false;
     // A NUL met by the scan is taken as the conversion and refused below.
     const std::string_view body(arg.cvtspec + 1, sizeof arg.cvtspec - 1);
-    parsed = intl::message::scan_specifier(body);
+    parsed = intl::message::scan_specifier(body, intl::message::Grammar::c);
     const std::size_t end = parsed.length + 1;
     return parsed.complete && suits(intl::message::family_of(parsed.conversion), arg.value_type) &&
-           parsed.stars == arg.numstars && end < body.size() && body[end] == '\0';
+           parsed.stars == arg.numstars && end < body.size() && body[end] == '\0' &&
+           defined_in_c(parsed);
 }
 
 // The integer value of type codes 1 to 6, widened without changing it.
@@ -162,44 +196,6 @@ std::int64_t integer_of(const INTL_ARGVAL &arg) {
     }
 }
 
-// A literal width or precision from `at` on, saturated at INT32_MAX; 0 when
-// the text there is not a digit (a star, or nothing).
-INTL_INT literal_number(std::string_view text, std::size_t &at) {
-    std::int64_t n = 0;
-    if (at < text.size() && text[at] == '*')
-        ++at;
-    else
-        for (; at < text.size() && intl::message::is_decimal(text[at]); ++at)
-            n = std::min<std::int64_t>(n * 10 + (text[at] - '0'), INT32_MAX);
-    return static_cast<INTL_INT>(n);
-}
-
-// The literal numbers of a record's specifier text; the precision's digits
-// are cvtspec[precision_at, precision_end).
-struct Literals {
-    bool alternate = false; // the '#' flag
-    INTL_INT width = 0;
-    INTL_INT precision = 0;
-    std::size_t precision_at = 0;
-    std::size_t precision_end = 0;
-};
-
-Literals read_literals(const INTL_ARGVAL &arg, const Specifier &parsed) {
-    const std::string_view text(arg.cvtspec + 1, parsed.length);
-    Literals lit;
-    std::size_t at = 0;
-    lit.alternate = !text.empty() && text[0] == '#';
-    if (!text.empty() && intl::message::is_flag(text[0]))
-        ++at;
-    lit.width = literal_number(text, at);
-    if (at < text.size() && text[at] == '.')
-        ++at;
-    lit.precision_at = at + 1;
-    lit.precision = literal_number(text, at);
-    lit.precision_end = at + 1;
-    return lit;
-}
-
 // Whether the specifier's literal width or precision alone makes the text
 // longer than the space left. snprintf spends time (and, for floating
 // point, memory) in proportion to these numbers before its length can be
@@ -208,10 +204,9 @@ Literals read_literals(const INTL_ARGVAL &arg, const Specifier &parsed) {
 // non-null pointers and for finite floating values under f, e and E (and g,
 // G with the '#' flag); elsewhere it may be larger than the text.
 bool literal_too_long(const Output &out, const INTL_ARGVAL &arg, const Specifier &parsed) {
-    const Literals lit = read_literals(arg, parsed);
-    if (lit.width > out.left - 1)
+    if (parsed.width.value > out.left - 1)
         return true;
-    if (lit.precision <= out.left - 1)
+    if (parsed.precision.value <= out.left - 1)
         return false;
     switch (parsed.conversion) {
     case 'd':
@@ -229,7 +224,7 @@ bool literal_too_long(const Output &out, const INTL_ARGVAL &arg, const Specifier
         return std::isfinite(arg.value.doubleval);
     case 'g':
     case 'G':
-        return lit.alternate && std::isfinite(arg.value.doubleval);
+        return (parsed.flags & Flag::hash) != 0 && std::isfinite(arg.value.doubleval);
     default:
         return false;
     }
@@ -248,13 +243,13 @@ constexpr std::string_view g_precision_cap_text = "1100";
 const char *format_text(const INTL_ARGVAL &arg, const Specifier &parsed, char (&copy)[21]) {
     if (parsed.conversion != 'g' && parsed.conversion != 'G')
         return arg.cvtspec;
-    const Literals lit = read_literals(arg, parsed);
-    if (lit.alternate || lit.precision <= g_precision_cap)
+    if ((parsed.flags & Flag::hash) != 0 || parsed.precision.value <= g_precision_cap)
         return arg.cvtspec;
-    // Both offsets lie inside the text; views made by hand keep the checked
-    // substr, and with it the C++ runtime, out of the library.
-    const std::string_view head(arg.cvtspec, lit.precision_at);
-    const std::string_view tail(arg.cvtspec + lit.precision_end);
+    // Both offsets lie inside the text, after its "%"; views made by hand
+    // keep the checked substr, and with it the C++ runtime, out of the
+    // library.
+    const std::string_view head(arg.cvtspec, parsed.precision.at + 1);
+    const std::string_view tail(arg.cvtspec + parsed.precision.end + 1);
     char *at = copy;
     for (std::string_view piece : {head, g_precision_cap_text, tail}) {
         std::memcpy(at, piece.data(), piece.size());

@@ -175,7 +175,8 @@ class FormatsReader {
             return {Outcome::ended};
         rec.numstars = 0;
         rec.custom = nullptr;
-        const Specifier parsed = intl::message::scan_specifier(rest_);
+        const Specifier parsed =
+            intl::message::scan_specifier(rest_, intl::message::Grammar::formats);
         // Stars come before the value in the argument list, whatever follows.
         for (int i = 0; i < parsed.stars; ++i)
             rec.stars[rec.numstars++] = values_.next<int>();
@@ -213,7 +214,7 @@ class FormatsReader {
             return {Outcome::ended, INTL_E_NOCUSTOM};
         rec.custom = entry;
         rec.value_type = entry->argtype;
-        if (rec.value_type < INTL_T_SHORT || rec.value_type > INTL_T_DOUBLE)
+        if (!intl::message::is_value_type(rec.value_type))
             return {Outcome::ended, INTL_E_DATATYPE};
         pull_value(values_, rec);
         return {Outcome::filled};
