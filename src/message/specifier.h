@@ -99,8 +99,7 @@ constexpr Family family_of(char conversion) {
 
 // Width or precision: "*" or digits; the formats string also takes digits
 // after a "*".
-constexpr Number take_number(std::string_view text, std::size_t &at, Grammar grammar) {
-    Number n;
+constexpr void take_number(std::string_view text, std::size_t &at, Grammar grammar, Number &n) {
     n.at = at;
     if (at < text.size() && text[at] == '*') {
         n.given = n.star = true;
@@ -115,7 +114,6 @@ constexpr Number take_number(std::string_view text, std::size_t &at, Grammar gra
         n.value = static_cast<INTL_INT>(value);
     }
     n.end = at;
-    return n;
 }
 
 // Reads flags, width, point, precision and one size letter from the text
@@ -127,13 +125,13 @@ constexpr Specifier scan_specifier(std::string_view text, Grammar grammar) {
     while (at < text.size() && flag_bit(text[at]) != 0 &&
            (grammar == Grammar::c || parsed.flags == 0))
         parsed.flags |= flag_bit(text[at++]);
-    parsed.width = take_number(text, at, grammar);
+    take_number(text, at, grammar, parsed.width);
     if (at < text.size() && text[at] == '.') {
         parsed.point = true;
         ++at;
     }
     if (parsed.point || grammar == Grammar::formats)
-        parsed.precision = take_number(text, at, grammar);
+        take_number(text, at, grammar, parsed.precision);
     parsed.stars = parsed.width.star + parsed.precision.star;
     if (at < text.size() && (text[at] == 'h' || text[at] == 'l'))
         parsed.size = text[at++];
