@@ -345,8 +345,9 @@ INTL_INT shouted(const char *, void *value, char *out) {
     return len;
 }
 
-// Every standard conversion takes a temporary buffer; whichever allocation
-// fails, the build reports -158 and gives back everything it took.
+// A conversion that the C library renders longer than any number takes a
+// heap buffer; whichever allocation fails, the build reports -158 and gives
+// back everything it took.
 TEST_F(FaultTest, MessageBuildingFailsCleanlyWhateverAllocationFails) {
     const std::string long_text(700, 'x');
     INTL_ARGVAL args[5] = {};
@@ -356,7 +357,7 @@ TEST_F(FaultTest, MessageBuildingFailsCleanlyWhateverAllocationFails) {
     args[1].value_type = INTL_T_DOUBLE;
     std::strcpy(args[1].cvtspec, "%*.*f");
     args[1].numstars = 2;
-    args[1].stars[0] = 9;
+    args[1].stars[0] = 300;
     args[1].stars[1] = 2;
     args[1].value.doubleval = 3.14159;
     args[2].value_type = INTL_T_PTR;
@@ -370,9 +371,9 @@ TEST_F(FaultTest, MessageBuildingFailsCleanlyWhateverAllocationFails) {
     args[4].custom = &custom;
     args[4].value.ptr_val = const_cast<char *>("loud");
     const std::string expected =
-        "   -42|     3.14|" + long_text + std::string(20, ' ') + "|beef|LOUD|   -42";
+        "   -42|" + std::string(296, ' ') + "3.14|" + long_text + std::string(20, ' ') + "|beef|LOUD|   -42";
 
-    char out[1024];
+    char out[2048];
     const long needed = sweep_allocations(
         [&] { return intl_strblist(out, sizeof out, "%1!|%2!|%3!|%4!|%5!|%1!", args, 5); },
         [&](INTL_INT rc, long n) {
@@ -383,10 +384,10 @@ TEST_F(FaultTest, MessageBuildingFailsCleanlyWhateverAllocationFails) {
                 EXPECT_EQ(rc, INTL_E_NOMEM) << "allocation " << n;
             }
         });
-    EXPECT_GE(needed, 4) << "one buffer at least per standard conversion";
+    EXPECT_GE(needed, 1) << "a buffer for the wide double";
 
     // A value wider than the first temporary buffer is rendered again into
-    // one of its full size, which may fail as well.
+    // one of its full size.
     INTL_ARGVAL wide{};
     wide.value_type = INTL_T_DOUBLE;
     std::strcpy(wide.cvtspec, "%f");
@@ -401,7 +402,7 @@ TEST_F(FaultTest, MessageBuildingFailsCleanlyWhateverAllocationFails) {
                               else
                                   EXPECT_EQ(rc, INTL_E_NOMEM) << "allocation " << n;
                           });
-    EXPECT_EQ(wide_needed, 2) << "a first buffer and one of the value's size";
+    EXPECT_EQ(wide_needed, 1) << "one buffer of the value's size";
 
     sweep_allocations(
         [&] {
