@@ -55,7 +55,8 @@ void put_piece(char *&at, std::string_view piece) {
 }
 
 void put_run(char *&at, char c, std::size_t count) {
-    std::memset(at, c, count);
+    if (count != 0)
+        std::memset(at, c, count);
     at += count;
 }
 
@@ -79,6 +80,18 @@ INTL_INT put_field(const Output &out, const Field &field, const Body &body, bool
     return static_cast<INTL_INT>(len + pad);
 }
 
+constexpr char digit_pairs[] = "00010203040506070809101112131415161718192021222324"
+                               "25262728293031323334353637383940414243444546474849"
+                               "50515253545556575859606162636465666768697071727374"
+                               "75767778798081828384858687888990919293949596979899";
+
+// Writes the two decimal digits of pair (below 100) before end.
+char *put_pair(std::uint32_t pair, char *end) {
+    end -= 2;
+    std::memcpy(end, digit_pairs + 2 * pair, 2);
+    return end;
+}
+
 // Writes the digits of value before end; the first of them.
 char *put_digits(std::uint32_t value, char conversion, char *end) {
     switch (conversion) {
@@ -98,10 +111,12 @@ char *put_digits(std::uint32_t value, char conversion, char *end) {
         return end;
     }
     default:
-        do {
-            *--end = static_cast<char>('0' + value % 10);
-            value /= 10;
-        } while (value != 0);
+        // Two digits a division: decimal numbers are the common case.
+        for (; value >= 100; value /= 100)
+            end = put_pair(value % 100, end);
+        if (value >= 10)
+            return put_pair(value, end);
+        *--end = static_cast<char>('0' + value);
         return end;
     }
 }

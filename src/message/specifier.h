@@ -15,6 +15,18 @@ namespace intl::message {
 // Longest specifier text a record can hold, its terminator not counted.
 constexpr std::size_t cvtspec_max = sizeof(INTL_ARGVAL::cvtspec) - 1;
 
+// Offset of the first "%" in text, or its size when there is none. A
+// placeholder or specifier often follows another at once, so the first
+// byte is tested before the library search.
+inline std::size_t find_percent(std::string_view text) {
+    if (text.empty() || text.front() == '%')
+        return 0;
+    const void *percent = std::memchr(text.data(), '%', text.size());
+    return percent != nullptr
+               ? static_cast<std::size_t>(static_cast<const char *>(percent) - text.data())
+               : text.size();
+}
+
 constexpr bool is_value_type(INTL_INT code) {
     return code >= INTL_T_SHORT && code <= INTL_T_DOUBLE;
 }

@@ -52,9 +52,8 @@ class Scratch {
 // Copies the template's plain bytes up to the next "%" as far as they leave
 // the terminator's byte.
 void copy_plain_run(Output &out, std::string_view &rest) {
-    std::size_t run = std::min(rest.size(), static_cast<std::size_t>(out.left - 1));
-    if (const void *percent = std::memchr(rest.data(), '%', run))
-        run = static_cast<std::size_t>(static_cast<const char *>(percent) - rest.data());
+    const std::size_t run = intl::message::find_percent(
+        {rest.data(), std::min(rest.size(), static_cast<std::size_t>(out.left - 1))});
     out.put(rest.data(), run);
     rest.remove_prefix(run);
 }

@@ -148,13 +148,11 @@ class FormatsReader {
     INTL_INT read(std::span<INTL_ARGVAL, max_records> records) {
         std::size_t filled = 0;
         while (!rest_.empty()) {
-            const void *percent = std::memchr(rest_.data(), '%', rest_.size());
-            if (percent == nullptr)
+            rest_.remove_prefix(intl::message::find_percent(rest_));
+            if (rest_.empty())
                 break;
             if (filled == records.size())
                 return INTL_E_OVERFLOW;
-            rest_.remove_prefix(
-                static_cast<std::size_t>(static_cast<const char *>(percent) - rest_.data()));
             const Step step = read_specifier(records[filled]);
             if (step.status < 0)
                 return step.status;
