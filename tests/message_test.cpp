@@ -148,23 +148,6 @@ struct CvtList {
 constexpr const char name20[] = "abcdefghijabcdefghij";
 constexpr const char name21[] = "abcdefghijabcdefghijk";
 
-TEST(CvtList, SizesAndInstallChecks) {
-    EXPECT_EQ(intl_fmtsize(5), static_cast<INTL_INT>(sizeof(INTL_CVTLIST) + 4 * sizeof(INTL_FMT)));
-    for (INTL_INT count : {0, -1, INT32_MIN, INT32_MAX / 8})
-        EXPECT_EQ(intl_fmtsize(count), INTL_E_LISTSIZE) << count;
-    CvtList list(3);
-    INTL_CVTLIST *cvt = list.get();
-    // clang-format off
-    EXPECT_EQ(intl_fmtinstall(nullptr, nullptr, 1, nullptr), -23); EXPECT_EQ(intl_fmtinstall(cvt, nullptr, 1, nullptr), -24);
-    EXPECT_EQ(intl_fmtinstall(cvt, name21, 1, nullptr), -25); EXPECT_EQ(intl_fmtinstall(cvt, name21, 1, echo<INTL_INT>), -20);
-    // clang-format on
-    list.add(name20, 42, echo<INTL_INT>).add("amt", INTL_T_INT, echo<INTL_INT>);
-    list.add("amt", INTL_T_INT, misbehaving); // the first of twins wins
-    EXPECT_EQ(cvt->listcount, 3);
-    EXPECT_STREQ(cvt->fmtlist[0].fmt, name20);
-    EXPECT_EQ(build(cvt, "%1!", "%amt", 7), "<amt:7>");
-}
-
 TEST(Formatter, ArgumentChecksPlaceholdersAndTheTerminatorsByte) {
     char buf[8];
     const INTL_ARGVAL rec = arg("%d", INTL_T_INT, 1);
@@ -316,9 +299,8 @@ TEST(Formatter, WhatTheDifferentialTestLeavesOut) {
         // clang-format on
     });
     EXPECT_EQ(one("%.1200g", 5e-324, {}, 800).size(), 757u);
-}
 
-TEST(Formatter, CountsStoreZeroAndOnlyLongRenderingsAllocate) {
+    // Counts store 0; only renderings longer than any number allocate.
     int ints[2] = {99, 99};
     short shorts[2] = {99, 99};
     long longs[2] = {99, 99};
@@ -413,13 +395,22 @@ TEST(Builder, ChecksAndGrammarWithoutAConversionList) {
     EXPECT_EQ(count, 0);
 }
 
-TEST(Builder, CustomSpecifiersAndCountedStrings) {
-    CvtList list(8);
+TEST(Builder, CustomListsAndSpecifiersAndCountedStrings) {
+    EXPECT_EQ(intl_fmtsize(5), static_cast<INTL_INT>(sizeof(INTL_CVTLIST) + 4 * sizeof(INTL_FMT)));
+    for (INTL_INT count : {0, -1, INT32_MIN, INT32_MAX / 8})
+        EXPECT_EQ(intl_fmtsize(count), INTL_E_LISTSIZE) << count;
+    CvtList list(9);
+    INTL_CVTLIST *cvt = list.get();
+    // clang-format off
+    EXPECT_EQ(intl_fmtinstall(nullptr, nullptr, 1, nullptr), -23); EXPECT_EQ(intl_fmtinstall(cvt, nullptr, 1, nullptr), -24);
+    EXPECT_EQ(intl_fmtinstall(cvt, name21, 1, nullptr), -25); EXPECT_EQ(intl_fmtinstall(cvt, name21, 1, echo<INTL_INT>), -20);
+    // clang-format on
     list.add("amount", INTL_T_INT, echo<INTL_INT>).add("abel", INTL_T_SHORT, echo<std::int16_t>);
     list.add("Lf", INTL_T_DOUBLE, echo<double>).add("", INTL_T_INT, echo<INTL_INT>);
     list.add(name20, INTL_T_ULONG, echo<INTL_ULONG>).add("bad", 9, echo<INTL_INT>);
-    list.add("y", INTL_T_PTR, echo<const char *>);
-    const INTL_CVTLIST *cvt = list.get();
+    list.add("y", INTL_T_PTR, echo<const char *>)
+        .add("y", INTL_T_INT, misbehaving); // the first wins
+    EXPECT_EQ(cvt->listcount, 8);
     check({
         // clang-format off
         {build(cvt, "%1!", "%amount.", 5), "<amount:5>"}, {build(cvt, "%1!|%2!", "%amount %d", 5, 6), "<amount:5>|6"},
