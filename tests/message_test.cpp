@@ -17,10 +17,8 @@
 #include <utility>
 #include <vector>
 
-namespace {
-bool fail_allocations = false;
-int allocation_calls = 0;
-} // namespace
+static bool fail_allocations = false;
+static int allocation_calls = 0;
 
 // Takes the library's comn_malloc, so that a test can refuse allocations.
 extern "C" void *comn_malloc(INTL_UINT size) {
@@ -87,10 +85,6 @@ INTL_ARGVAL arg(const char *specifier, INTL_INT type, T value, std::vector<INTL_
     return rec;
 }
 
-std::string one(const INTL_ARGVAL &rec, INTL_INT bufsize = 256) {
-    return format("%1!", {rec}, bufsize);
-}
-
 // One value of the type its C++ type names, formatted alone.
 template <class T>
 std::string one(const char *specifier, T value, std::vector<INTL_INT> stars = {},
@@ -98,7 +92,7 @@ std::string one(const char *specifier, T value, std::vector<INTL_INT> stars = {}
     const INTL_INT type = std::is_pointer_v<T>          ? INTL_T_PTR
                           : std::is_floating_point_v<T> ? INTL_T_DOUBLE
                                                         : INTL_T_INT;
-    return one(arg(specifier, type, value, stars), bufsize);
+    return format("%1!", {arg(specifier, type, value, stars)}, bufsize);
 }
 
 std::vector<std::string> calls; // "fmt:s" for a sizing call, "fmt:w" for a writing one
@@ -144,9 +138,6 @@ struct CvtList {
         return rec;
     }
 };
-
-constexpr const char name20[] = "abcdefghijabcdefghij";
-constexpr const char name21[] = "abcdefghijabcdefghijk";
 
 TEST(Formatter, ArgumentChecksPlaceholdersAndTheTerminatorsByte) {
     char buf[8];
@@ -254,7 +245,7 @@ TEST(Formatter, RendersAsSnprintfDoes) {
                        std::strlen(text) > static_cast<std::size_t>(bufsize - 1);
             if (bufsize < 2) // a placeholder never fits in less
                 continue;
-            ASSERT_EQ(one(rec, bufsize),
+            ASSERT_EQ(format("%1!", {rec}, bufsize),
                       refused ? "=-7" : expected.substr(0, std::strlen(expected.c_str())))
                 << spec << " with " << held << " in " << bufsize;
         }
@@ -271,14 +262,14 @@ TEST(Formatter, WhatTheDifferentialTestLeavesOut) {
     bad_type.value_type = 9;
     check({
         // clang-format off
-        {one("%-+5d", 42), "+42  "}, {one(arg<INTL_UINT>("%#-8x", INTL_T_UINT, 255)), "0xff    "},
+        {one("%-+5d", 42), "+42  "}, {one("%#-8x", 255u), "0xff    "},
         {one("% -8e", -1.5), "-1.500000e+00"}, {one("%+ 4E", 2.0), "+2.000000E+00"},
         {one("%08.3f", -3.14159), "-003.142"}, {one("%*.*f", 3.14159, {8, 3}), "   3.142"}, {one("%lc", 'W'), "W"},
         {one("%ls", L"wide"), "wide"}, {one("%20p", bogus), pointer},
         // Star values and literal numbers are measured before rendering;
         // star tests come first, then the type code, then the star count.
-        {one("%*d", 7, {5}, 5), "=-7"}, {one("%*d", 7, {-5}, 5), "=-7"}, {one(three), "=-38"},
-        {one(bad_type), "=-18"}, {one(bad_type, 50), "=-7"}, {one("%*f", 1.0, {-2000000000}, 20), "=-7"},
+        {one("%*d", 7, {5}, 5), "=-7"}, {one("%*d", 7, {-5}, 5), "=-7"}, {format("%1!", {three}), "=-38"},
+        {format("%1!", {bad_type}), "=-18"}, {format("%1!", {bad_type}, 50), "=-7"}, {one("%*f", 1.0, {-2000000000}, 20), "=-7"},
         {one("%*f", 1.0, {INT32_MIN}, 20), "=-19"}, {one("%-*d", 1, {INT32_MIN}, 20), "=-19"}, {one("%.2147483647x", 7, {}, 20), "=-7"},
         {one("%-99999999999999u", 7, {}, 20), "=-7"}, {one("%.2147483647e", 1.5, {}, 20), "=-7"},
         {one("%.2147483647p", "x", {}, 20), "=-7"}, {one("%#.2147483647G", 1.5, {}, 20), "=-7"},
@@ -334,12 +325,12 @@ TEST(Formatter, CustomRoutinesAreSizedThenCalledWithTheValueArgument) {
     INTL_ARGVAL unroutined = list.custom(0, INTL_T_INT);
     unroutined.custom = &no_routine;
     calls.clear();
-    check({{one(args[0], 8), "=-7"},
-           {one(list.custom(2, INTL_T_INT)), "=-5"},
-           {one(list.custom(2, 9)), "=-18"},
-           {one(unroutined), "=-25"},
-           {one(list.custom(3, INTL_T_INT), 8), "=-7"},
-           {one(list.custom(4, INTL_T_INT), 500), "=-7"}});
+    check({{format("%1!", {args[0]}, 8), "=-7"},
+           {format("%1!", {list.custom(2, INTL_T_INT)}), "=-5"},
+           {format("%1!", {list.custom(2, 9)}), "=-18"},
+           {format("%1!", {unroutined}), "=-25"},
+           {format("%1!", {list.custom(3, INTL_T_INT)}, 8), "=-7"},
+           {format("%1!", {list.custom(4, INTL_T_INT)}, 500), "=-7"}});
     EXPECT_EQ(calls.back(), "big:s"); // no writing call after that
 }
 
@@ -403,11 +394,11 @@ TEST(Builder, CustomListsAndSpecifiersAndCountedStrings) {
     INTL_CVTLIST *cvt = list.get();
     // clang-format off
     EXPECT_EQ(intl_fmtinstall(nullptr, nullptr, 1, nullptr), -23); EXPECT_EQ(intl_fmtinstall(cvt, nullptr, 1, nullptr), -24);
-    EXPECT_EQ(intl_fmtinstall(cvt, name21, 1, nullptr), -25); EXPECT_EQ(intl_fmtinstall(cvt, name21, 1, echo<INTL_INT>), -20);
+    EXPECT_EQ(intl_fmtinstall(cvt, "abcdefghijabcdefghijk", 1, nullptr), -25); EXPECT_EQ(intl_fmtinstall(cvt, "abcdefghijabcdefghijk", 1, echo<INTL_INT>), -20);
     // clang-format on
     list.add("amount", INTL_T_INT, echo<INTL_INT>).add("abel", INTL_T_SHORT, echo<std::int16_t>);
     list.add("Lf", INTL_T_DOUBLE, echo<double>).add("", INTL_T_INT, echo<INTL_INT>);
-    list.add(name20, INTL_T_ULONG, echo<INTL_ULONG>).add("bad", 9, echo<INTL_INT>);
+    list.add("abcdefghijabcdefghij", INTL_T_ULONG, echo<INTL_ULONG>).add("bad", 9, echo<INTL_INT>);
     list.add("y", INTL_T_PTR, echo<const char *>)
         .add("y", INTL_T_INT, misbehaving); // the first wins
     EXPECT_EQ(cvt->listcount, 8);
