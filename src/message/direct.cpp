@@ -169,6 +169,22 @@ INTL_INT put_integer(const Output &out, const INTL_ARGVAL &arg, const Specifier 
     return put_field(out, field, body, field.has(Flag::zero) && field.precision < 0);
 }
 
+// A conversion without flag, width, precision or size, the common case, is
+// its sign and digits alone.
+INTL_INT put_bare_integer(const Output &out, const INTL_ARGVAL &arg, const Specifier &parsed) {
+    const Magnitude m = magnitude_of(arg, parsed);
+    char digits[12];
+    char *const end = digits + sizeof digits;
+    char *first = put_digits(m.value, parsed.conversion, end);
+    if (m.negative)
+        *--first = '-';
+    const auto len = static_cast<std::size_t>(end - first);
+    if (!out.fits(len))
+        return INTL_E_OVERFLOW;
+    std::memcpy(out.pos, first, len);
+    return static_cast<INTL_INT>(len);
+}
+
 // A character of value 0 ends the text that the message keeps, though the
 // whole field is measured.
 INTL_INT put_char(const Output &out, const INTL_ARGVAL &arg, const Field &field) {
@@ -206,9 +222,10 @@ INTL_INT render_direct(Output &out, const INTL_ARGVAL &arg, const Specifier &par
     if (!is_text && !is_integer)
         return needs_snprintf;
     const Field field = resolve(arg, parsed);
-    const INTL_INT len = is_text             ? put_text(out, text, field)
-                         : conversion == 'c' ? put_char(out, arg, field)
-                                             : put_integer(out, arg, parsed, field);
+    const INTL_INT len = is_text              ? put_text(out, text, field)
+                         : conversion == 'c'  ? put_char(out, arg, field)
+                         : parsed.length == 0 ? put_bare_integer(out, arg, parsed)
+                                              : put_integer(out, arg, parsed, field);
     if (len < 0)
         return len;
     out.advance(static_cast<std::size_t>(len));
