@@ -314,6 +314,11 @@ typedef struct intl_argval {
 INTL_INT intl_fmtsize(INTL_INT listsize);
 INTL_INT intl_fmtinstall(INTL_CVTLIST *cvtlist, const char *fmt, INTL_INT argtype,
                          INTL_CONVERT conversion);
+/* The cvtspec of a standard record (custom null) is one C conversion and
+ * nothing else: "%", any flags, a width, a point and precision, "h" or "l",
+ * the letter, with only the flags and size C defines for that letter
+ * ("%-+5d" and "%#-8x" are rendered; "%#c", "%0s", "%hf", "%lld" give -19),
+ * and as many "*" as numstars. */
 INTL_INT intl_strblist(char *charbuf, INTL_INT bufsize, const char *text,
                        const INTL_ARGVAL *arglist, INTL_INT numargs);
 INTL_INT intl__strblist(char *charbuf, INTL_INT bufsize, const char *text, INTL_INT textlen,
