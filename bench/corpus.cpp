@@ -46,6 +46,24 @@ class Iconv {
         return true;
     }
 
+    // The conversion of `text` without the sequences the target cannot hold
+    // (or that are not valid in the source): each is dropped a byte at a time.
+    std::string convert_dropping(const std::string &text) {
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        std::string out(text.size() * 4 + 16, '\0');
+        char *in = const_cast<char *>(text.data());
+        size_t in_left = text.size();
+        char *dest = out.data();
+        size_t dest_left = out.size();
+        while (iconv(cd_, &in, &in_left, &dest, &dest_left) == static_cast<size_t>(-1) &&
+               in_left > 0 && errno != E2BIG) {
+            ++in;
+            --in_left;
+        }
+        out.resize(out.size() - dest_left);
+        return out;
+    }
+
   private:
     iconv_t cd_;
 };
@@ -202,6 +220,17 @@ std::string iconv_convert(const std::string &from, const std::string &to, const 
         throw std::runtime_error("iconv cannot take the corpus from " + from + " to " + to);
     }
     return out;
+}
+
+RealText real_text(const std::string &utf8, const std::string &client, const std::string &server) {
+    Iconv to_client("UTF-8", client), to_server(client, server), back(server, client);
+    // A character that the round trip loses on either side is dropped, so
+    // that both texts hold only what converts both ways.
+    RealText text;
+    text.client =
+        back.convert_dropping(to_server.convert_dropping(to_client.convert_dropping(utf8)));
+    text.server = iconv_convert(client, server, text.client);
+    return text;
 }
 
 std::string make_locfile(std::size_t min_bytes, std::uint64_t seed, std::size_t *values,

@@ -4,8 +4,11 @@
 // 24-byte mapping records on every platform. In the caller's buffer each
 // table is 256 native INTL_XLIST headers followed by its records; where a
 // pointer is 4 bytes that is the file's own layout, elsewhere the headers
-// are wider than in the file and intl_xlatesize accounts for it.
-#include "xlate/xlate.h"
+// are wider than in the file and the table's index (index.h) lies between
+// them and the records, and intl_xlatesize accounts for both.
+#include "xlate/index.h"
+
+#include <algorithm>
 
 #include <array>
 #include <bit>
@@ -115,27 +118,47 @@ void records_to_native(INTL_MAP *records, INTL_INT count) {
     }
 }
 
-// Reads the records of every non-empty list to `at` and points the list
-// there; INTL_OK, or -153 when the file ends early or a list's byte count
-// does not fit 32 bits.
+// Points a non-empty list at `records` and moves past its records; turned
+// round, they are put back in order first.
+void place_list(INTL_XLIST &list, INTL_MAP *&records, bool turned) {
+    if (list.listsize <= 0)
+        return;
+    if (turned)
+        std::reverse(records, records + list.listsize);
+    list.list = records;
+    records += list.listsize;
+}
+
+// Reads the records of every non-empty list, all in one read, to `at` and
+// points each list at its own; INTL_OK, or -153 when the file ends early or
+// the records do not fit 32-bit byte counts.
 INTL_INT read_lists(INTL_IOCS *s, INTL_XLATE &table, unsigned char *&at) {
-    for (INTL_XLIST &list : table.xlist) {
-        if (list.listsize <= 0)
-            continue;
-        if (list.listsize > INT32_MAX / record_bytes)
-            return INTL_E_READ;
-        list.list = reinterpret_cast<INTL_MAP *>(at);
-        if (intl_iocsfread(reinterpret_cast<char *>(at), record_bytes, list.listsize, s) !=
-            list.listsize)
-            return INTL_E_READ;
-        records_to_native(list.list, list.listsize);
-        at += static_cast<std::size_t>(list.listsize) * record_bytes;
+    std::int64_t total = 0;
+    for (const INTL_XLIST &list : table.xlist)
+        total += std::max(list.listsize, 0);
+    if (total > INT32_MAX / record_bytes)
+        return INTL_E_READ;
+    const auto count = static_cast<INTL_INT>(total);
+    if (intl_iocsfread(reinterpret_cast<char *>(at), record_bytes, count, s) != count)
+        return INTL_E_READ;
+    auto *records = reinterpret_cast<INTL_MAP *>(at);
+    records_to_native(records, count);
+    if constexpr (indexing) {
+        // The lists from the last first byte to the first (index.h).
+        std::reverse(records, records + count);
+        for (int byte = list_count - 1; byte >= 0; --byte)
+            place_list(table.xlist[byte], records, true);
+    } else {
+        for (INTL_XLIST &list : table.xlist)
+            place_list(list, records, false);
     }
+    at += static_cast<std::size_t>(count) * record_bytes;
     return INTL_OK;
 }
 
 // Reads one table block after its code word: the table header, then the
-// lists. The table pointer is set before the lists are read.
+// lists, then (with 8-byte pointers) builds the index between the table
+// and its records. The table pointer is set before the lists are read.
 INTL_INT read_table(INTL_IOCS *s, INTL_XLATE *&table, unsigned char *&at) {
     std::array<unsigned char, table_header_bytes> raw;
     if (intl_iocsfread(reinterpret_cast<char *>(raw.data()), file_header_bytes, list_count, s) !=
@@ -144,7 +167,13 @@ INTL_INT read_table(INTL_IOCS *s, INTL_XLATE *&table, unsigned char *&at) {
     table = reinterpret_cast<INTL_XLATE *>(at);
     decode_headers(*table, raw.data());
     at += sizeof(INTL_XLATE);
-    return read_lists(s, *table, at);
+    auto *index = reinterpret_cast<Index *>(at);
+    if constexpr (indexing)
+        at += sizeof(Index);
+    const INTL_INT rc = read_lists(s, *table, at);
+    if (rc == INTL_OK && indexing)
+        at = build_index(*table, *index, at);
+    return rc;
 }
 
 // Reads up to two table blocks into buf; a missing block ends the file.
@@ -171,13 +200,17 @@ INTL_INT read_blocks(INTL_IOCS *s, unsigned char *buf, INTL_XLATE **tosrv, INTL_
 
 // What a load writes at most for a file of `filesize` bytes: its bytes after
 // the version word less each block's code word, plus the widening of each
-// table header that can fit in the file.
+// table header that can fit in the file, plus the index of each such table
+// (its records together number at most filesize / 24).
 std::int64_t loaded_size(std::int64_t filesize) {
     const std::int64_t blocks =
         filesize < word_bytes
             ? 0
             : std::min<std::int64_t>(max_blocks, (filesize - word_bytes) / (block_min_bytes));
-    return filesize - word_bytes * max_blocks + blocks * widening;
+    const std::int64_t records = std::max<std::int64_t>(filesize, 0) / record_bytes;
+    return filesize - word_bytes * max_blocks +
+           blocks * (widening + static_cast<std::int64_t>(index_table_bytes)) +
+           records * static_cast<std::int64_t>(index_record_bytes);
 }
 
 } // namespace
