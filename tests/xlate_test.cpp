@@ -3,7 +3,7 @@
 // and copied out of a load and changed), the dump.
 #include <intl.h>
 
-#include "temp_dir.h"
+#include "support.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +16,7 @@
 #include <random>
 #include <sys/mman.h>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -168,23 +169,24 @@ TEST(Engine, OutputCountStopsAtTheLargestResult) {
 // ------------------------------------------------------------------------
 // Compiled files
 
-std::string le32(std::uint32_t v) {
-    return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
-}
-
-// One table block: code word, 256 list headers (the pointer's place holding
-// 0xDEADBEEF), the records as in memory. `sizes` overrides a header's count.
-std::string block(INTL_INT tabcode, const Lists &lists, const std::map<int, INTL_INT> &sizes = {}) {
-    std::string out = le32(static_cast<std::uint32_t>(tabcode)), records;
-    for (int b = 0; b < 256; ++b) {
-        const auto list = lists.find(b);
-        const auto n = list == lists.end() ? 0 : list->second.size();
-        out += le32(static_cast<std::uint32_t>(sizes.count(b) ? sizes.at(b) : INTL_INT(n))) +
-               le32(0xDEADBEEF);
-        if (n > 0)
-            records.append(reinterpret_cast<const char *>(list->second.data()), n * 24);
-    }
-    return out + records;
+// A block of the compiled format for a table's lists, by the shared
+// encoder; lengths that no file may hold are written into the records after.
+std::string block(std::int32_t tabcode, const Lists &lists,
+                  std::map<int, std::int32_t> counts = {}) {
+    XltBlock xlt{tabcode, {}, std::move(counts)};
+    for (const auto &[first, maps] : lists)
+        for (const INTL_MAP &m : maps)
+            xlt.lists[first].push_back({std::string(reinterpret_cast<const char *>(m.src_pattern),
+                                                    std::clamp(m.src_left, 0, 7)),
+                                        std::string(reinterpret_cast<const char *>(m.dest_pattern),
+                                                    std::clamp(m.dest_chars, 0, 8))});
+    std::string out = xlt_block(xlt);
+    std::size_t at = 4 + 2048;
+    for (const auto &[first, maps] : lists)
+        for (const INTL_MAP &m : maps)
+            out.replace(std::exchange(at, at + 24), 8,
+                        le32(std::uint32_t(m.src_left)) + le32(std::uint32_t(m.dest_chars)));
+    return out;
 }
 
 const std::string version = le32(420);
