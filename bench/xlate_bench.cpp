@@ -569,7 +569,8 @@ std::uintmax_t file_size(const std::string &path) {
     return ec ? 0 : size;
 }
 
-long read_whole_file(const std::string &path, std::vector<char> &buffer) {
+// Reads a file into memory allocated without clearing, as the load's is.
+long read_whole_file(const std::string &path, std::unique_ptr<char[]> &buffer) {
     int fd = open(path.c_str(), O_RDONLY);
     if (fd < 0) {
         return -1;
@@ -577,8 +578,8 @@ long read_whole_file(const std::string &path, std::vector<char> &buffer) {
     struct stat st {};
     long got = -1;
     if (fstat(fd, &st) == 0) {
-        buffer.resize(static_cast<std::size_t>(st.st_size));
-        got = read(fd, buffer.data(), buffer.size());
+        buffer = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(st.st_size));
+        got = read(fd, buffer.get(), static_cast<std::size_t>(st.st_size));
     }
     close(fd);
     return got;
@@ -603,9 +604,11 @@ void register_loading() {
         const std::string name = table_name(pair);
         for (auto _ : state) {
             INTL_INT bytes = intl_xlatesize(pair.server.c_str(), name.c_str());
-            std::vector<std::uint64_t> buffer(static_cast<std::size_t>(bytes) / 8 + 1);
+            // Allocated as a caller would, without clearing it first.
+            auto buffer = std::make_unique_for_overwrite<std::uint64_t[]>(
+                static_cast<std::size_t>(bytes) / 8 + 1);
             INTL_XLATE *to_server = nullptr, *to_display = nullptr;
-            if (intl_load_xlate(buffer.data(), pair.server.c_str(), name.c_str(), &to_server,
+            if (intl_load_xlate(buffer.get(), pair.server.c_str(), name.c_str(), &to_server,
                                 &to_display) != INTL_OK) {
                 state.SkipWithError("intl_load_xlate failed");
                 break;
@@ -615,12 +618,12 @@ void register_loading() {
     });
     benchmark::RegisterBenchmark((base + "read").c_str(), [pair](benchmark::State &state) {
         for (auto _ : state) {
-            std::vector<char> fresh;
+            std::unique_ptr<char[]> fresh;
             if (read_whole_file(table_path(pair), fresh) < 0) {
                 state.SkipWithError("cannot read the table file");
                 break;
             }
-            benchmark::DoNotOptimize(fresh.data());
+            benchmark::DoNotOptimize(fresh.get());
         }
     });
     benchmark::RegisterBenchmark((base + "iconv_open").c_str(), [pair](benchmark::State &state) {

@@ -206,7 +206,7 @@ TEST_F(CompiledFile, SizesLayoutsAndBlocksOfEachKind) {
         const auto blocks = static_cast<INTL_INT>(std::min<std::size_t>(row.tabcodes.size(), 2));
         const auto f = static_cast<INTL_INT>(file.size() + row.stray.size());
         EXPECT_EQ(intl_xlatesize("cs", "t.xlt"),
-                  image ? f - 8 : f - 8 + blocks * 5664 + 64 * (f / 24));
+                  image ? f - 8 : f - 8 + blocks * 5664 + 24 * (f / 24));
         ASSERT_EQ(load(), INTL_OK);
         EXPECT_EQ(std::pair(at(tosrv_), at(todisp_)), std::pair(row.tosrv, row.todisp));
         const INTL_XLATE *t = tosrv_ ? tosrv_ : todisp_;

@@ -15,16 +15,16 @@ constexpr std::size_t max_indexed_records = UINT16_MAX;
 Cell cell_of(const INTL_MAP &m, std::size_t k) {
     if (m.dest_chars > 3)
         return whole_record | static_cast<Cell>(k);
-    Cell cell = static_cast<Cell>(m.dest_chars + 1) << 24;
-    for (INTL_INT i = 0; i < m.dest_chars; ++i)
-        cell |= static_cast<Cell>(m.dest_pattern[i]) << (8 * i);
-    return cell;
+    const Cell bytes =
+        m.dest_pattern[0] | Cell{m.dest_pattern[1]} << 8 | Cell{m.dest_pattern[2]} << 16;
+    return static_cast<Cell>(m.dest_chars + 1) << 24 |
+           (bytes & ((Cell{1} << (8 * m.dest_chars)) - 1));
 }
 
 // The class of one list and, for an indexed one, its entry, its cells
-// written from `cells` on; `used` counts the cells taken.
+// written from `cells` on; `used` counts the cells taken, up to `budget`.
 Class index_list(unsigned byte, const INTL_XLIST &list, ListIndex &e, Cell *cells,
-                 std::size_t &used) {
+                 std::size_t &used, std::size_t budget) {
     e = {};
     const auto count = static_cast<std::size_t>(list.listsize);
     if (list.listsize <= 0 || list.list == nullptr)
@@ -33,17 +33,17 @@ Class index_list(unsigned byte, const INTL_XLIST &list, ListIndex &e, Cell *cell
         return searched;
     const std::span<const INTL_MAP> records(list.list, count);
     const INTL_INT length = records[0].src_left;
-    if (length < 0 || length > 2 ||
-        std::any_of(records.begin(), records.end(),
-                    [length](const INTL_MAP &m) { return m.src_left != length; }))
+    if (length < 0 || length > 2)
         return searched;
     unsigned low[2] = {255, 255}, high[2] = {0, 0};
     const INTL_MAP *first = nullptr;
     for (const INTL_MAP &m : records) {
+        if (m.src_left != length)
+            return searched;
         if (!usable(m))
             continue;
         first = first != nullptr ? first : &m;
-        for (INTL_INT i = 0; i < length; ++i) {
+        for (int i = 0; i < 2; ++i) { // the second byte is ignored for length 1
             low[i] = std::min<unsigned>(low[i], m.src_pattern[i]);
             high[i] = std::max<unsigned>(high[i], m.src_pattern[i]);
         }
@@ -54,7 +54,7 @@ Class index_list(unsigned byte, const INTL_XLIST &list, ListIndex &e, Cell *cell
         return first->dest_pattern[0];
     const std::size_t span1 = length > 0 ? high[0] - low[0] + 1 : 1;
     const std::size_t span2 = length == 2 ? high[1] - low[1] + 1 : 1;
-    if (span1 * span2 > cells_per_record * count)
+    if (span1 * span2 > list_cells_per_record * count || used + span1 * span2 > budget)
         return searched;
     e = {static_cast<std::uint32_t>(used),  static_cast<std::uint8_t>(length),
          static_cast<std::uint8_t>(low[0]), static_cast<std::uint8_t>(low[1]),
@@ -83,9 +83,12 @@ unsigned char *build_index(const INTL_XLATE &table, Index &index, unsigned char 
     index.table = &table;
     index.cells = static_cast<std::uint64_t>(cells - reinterpret_cast<unsigned char *>(&index));
     auto *grid = reinterpret_cast<Cell *>(cells);
-    std::size_t used = 0;
+    std::size_t used = 0, records = 0;
+    for (const INTL_XLIST &list : table.xlist)
+        records += static_cast<std::size_t>(std::max(list.listsize, 0));
     for (unsigned byte = 0; byte < list_count; ++byte)
-        index.of[byte] = index_list(byte, table.xlist[byte], index.list[byte], grid, used);
+        index.of[byte] = index_list(byte, table.xlist[byte], index.list[byte], grid, used,
+                                    cells_per_record * records);
     const std::size_t bytes = (sizeof(Cell) * used + 7) / 8 * 8;
     return cells + bytes;
 }

@@ -2,15 +2,14 @@
 // for each table where pointers are 8 bytes, and how the engine finds it.
 //
 // A loaded table there is laid out as the table itself, its Index, the
-// records of its lists from the last first byte to the first (so that the
-// engine, which looks from the end, finds the list that must come first
-// after a few empty lists at most), then the index's cells. The engine
-// takes a table for a loaded one only when the records of its last
-// non-empty list start exactly at the end of an Index placed right after
-// the table, and that Index carries the mark and the table's address: it
-// reads nothing beyond what a hand-built table defines before that. The
-// index is trusted from then on: a caller does not change a loaded table
-// in place (include/intl.h).
+// records of its last non-empty list, those of the others in byte order,
+// then the index's cells. The engine takes a table for a loaded one only
+// when the records of its last non-empty list (found from the end, after a
+// few empty lists at most) start exactly at the end of an Index placed
+// right after the table, and that Index carries the mark and the table's
+// address: it reads nothing beyond what a hand-built table defines before
+// that. The index is trusted from then on: a caller does not change a
+// loaded table in place (include/intl.h).
 #ifndef INTL_XLATE_INDEX_H
 #define INTL_XLATE_INDEX_H
 
@@ -54,11 +53,12 @@ constexpr bool indexing = sizeof(void *) >= 8;
 // a longer output `whole_record` with the record's place.
 using Cell = std::uint32_t;
 constexpr Cell whole_record = 0xFF000000;
-// The cells of one list may number 16 per record: a list of gapped
-// double-byte codes or a three-byte lead byte's 64 x 64 fits easily.
-constexpr std::size_t cells_per_record = 16;
-// What the index adds to a loaded table at most: per table the Index and
-// the alignment after the cells, per record its cells.
+// The cells of one list may number 16 per record (a list of gapped
+// double-byte codes, or a three-byte lead byte's 64 x 64, fits easily), all
+// cells of a table 6 per record of the table (the shipped tables need 5 at
+// most); lists past that are searched.
+constexpr std::size_t list_cells_per_record = 16;
+constexpr std::size_t cells_per_record = 6;
 constexpr std::size_t index_table_bytes = indexing ? sizeof(Index) + 8 : 0;
 constexpr std::size_t index_record_bytes = indexing ? sizeof(Cell) * cells_per_record : 0;
 
@@ -66,8 +66,7 @@ constexpr std::size_t index_record_bytes = indexing ? sizeof(Cell) * cells_per_r
 // as the layout above puts them; returns where its cells end.
 unsigned char *build_index(const INTL_XLATE &table, Index &index, unsigned char *cells);
 
-// The index of a loaded table, or null. The last non-empty list is the
-// one whose records the loader puts first.
+// The index of a loaded table, or null.
 inline const Index *find_index(const INTL_XLATE &table) {
     if constexpr (!indexing)
         return nullptr;

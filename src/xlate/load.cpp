@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <string_view>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace intl::xlate;
 
@@ -118,39 +119,42 @@ void records_to_native(INTL_MAP *records, INTL_INT count) {
     }
 }
 
-// Points a non-empty list at `records` and moves past its records; turned
-// round, they are put back in order first.
-void place_list(INTL_XLIST &list, INTL_MAP *&records, bool turned) {
-    if (list.listsize <= 0)
-        return;
-    if (turned)
-        std::reverse(records, records + list.listsize);
-    list.list = records;
-    records += list.listsize;
+// The bytes of the file after what the stream has delivered; -1 if unknown.
+std::int64_t bytes_left(INTL_IOCS *s) {
+    struct stat info;
+    const off_t at = ::lseek(s->ne_fd, 0, SEEK_CUR);
+    return ::fstat(s->ne_fd, &info) != 0 || at < 0 ? -1 : info.st_size - (at - s->ne_cnt);
 }
 
 // Reads the records of every non-empty list, all in one read, to `at` and
-// points each list at its own; INTL_OK, or -153 when the file ends early or
-// the records do not fit 32-bit byte counts.
+// points each list at its own; INTL_OK, or -153 when the file does not
+// hold them. With an index the last list's records, read last, are moved
+// to the front (index.h): the read starts that far on, and the place they
+// leave after the others takes the index's cells later. Lists that the
+// file does not hold are refused before anything is read, so that a list
+// size beyond the file never moves the read past the buffer.
 INTL_INT read_lists(INTL_IOCS *s, INTL_XLATE &table, unsigned char *&at) {
     std::int64_t total = 0;
-    for (const INTL_XLIST &list : table.xlist)
+    INTL_XLIST *last = nullptr;
+    for (INTL_XLIST &list : table.xlist) {
         total += std::max(list.listsize, 0);
-    if (total > INT32_MAX / record_bytes)
+        last = list.listsize > 0 ? &list : last;
+    }
+    if (total > INT32_MAX / record_bytes || total * record_bytes > bytes_left(s))
         return INTL_E_READ;
     const auto count = static_cast<INTL_INT>(total);
-    if (intl_iocsfread(reinterpret_cast<char *>(at), record_bytes, count, s) != count)
-        return INTL_E_READ;
+    const std::size_t front = indexing && last != nullptr ? std::size_t(last->listsize) : 0;
     auto *records = reinterpret_cast<INTL_MAP *>(at);
-    records_to_native(records, count);
-    if constexpr (indexing) {
-        // The lists from the last first byte to the first (index.h).
-        std::reverse(records, records + count);
-        for (int byte = list_count - 1; byte >= 0; --byte)
-            place_list(table.xlist[byte], records, true);
-    } else {
-        for (INTL_XLIST &list : table.xlist)
-            place_list(list, records, false);
+    if (intl_iocsfread(reinterpret_cast<char *>(records + front), record_bytes, count, s) != count)
+        return INTL_E_READ;
+    records_to_native(records + front, count);
+    std::memmove(records, records + count, front * sizeof(INTL_MAP));
+    INTL_MAP *next = records + front;
+    for (INTL_XLIST &list : table.xlist) {
+        if (list.listsize <= 0)
+            continue;
+        list.list = &list == last && front > 0 ? records : next;
+        next += &list == last && front > 0 ? 0 : list.listsize;
     }
     at += static_cast<std::size_t>(count) * record_bytes;
     return INTL_OK;
