@@ -47,27 +47,32 @@ inline void put_cell(unsigned char *to, Cell cell, INTL_INT n) {
 
 constexpr Class unknown = 0xFFFF;
 
-// The classes of one call's first bytes: the loaded table's own, or for a
-// table without an index each found when the byte is first met.
+// The classes of one call's first bytes: none until a list that is not
+// empty is met (bytes are copied as long as none is), then the loaded
+// table's own, or for a table without an index each found when the byte
+// is first met.
 struct Classes {
-    explicit Classes(const INTL_XLATE &table) : xlt(table), index(find_index(table)) {
-        if (index != nullptr) {
-            of = index->of;
-        } else {
+    explicit Classes(const INTL_XLATE &table) : xlt(table) {}
+    void look() {
+        index = find_index(xlt);
+        if (index == nullptr)
             std::memset(own, 0xFF, sizeof own);
-            of = own;
-        }
+        of = index != nullptr ? index->of : own;
     }
     const INTL_XLATE &xlt;
-    const Index *index;
-    const Class *of;
+    const Index *index = nullptr;
+    const Class *of = nullptr;
     Class own[list_count];
 };
+
+inline bool is_empty(const INTL_XLIST &list) {
+    return list.listsize <= 0 || list.list == nullptr;
+}
 
 // The class of a byte of a table without an index.
 void classify(Classes &c, unsigned byte) {
     const INTL_XLIST &list = c.xlt.xlist[byte];
-    if (list.listsize <= 0 || list.list == nullptr) {
+    if (is_empty(list)) {
         c.own[byte] = static_cast<Class>(byte);
         return;
     }
@@ -94,13 +99,23 @@ Progress translate(const unsigned char *src, std::ptrdiff_t srclen, unsigned cha
         const std::ptrdiff_t safe = std::min(srclen, used + (limit - produced));
         const std::ptrdiff_t shift = produced - used;
         Class k = unknown;
-        for (; used < safe && (k = c.of[src[used]]) < indexed; ++used)
-            if constexpr (Write)
-                dest[shift + used] = static_cast<unsigned char>(k);
+        if (c.of == nullptr) {
+            for (; used < safe && is_empty(xlt.xlist[src[used]]); ++used)
+                if constexpr (Write)
+                    dest[shift + used] = src[used];
+        } else {
+            for (; used < safe && (k = c.of[src[used]]) < indexed; ++used)
+                if constexpr (Write)
+                    dest[shift + used] = static_cast<unsigned char>(k);
+        }
         produced = shift + used;
         if (used == srclen)
             break;
         const unsigned char *s = src + used;
+        if (c.of == nullptr) {
+            c.look();
+            continue;
+        }
         if ((k = c.of[*s]) == unknown) {
             classify(c, *s);
             continue;

@@ -53,10 +53,9 @@ constexpr bool indexing = sizeof(void *) >= 8;
 // a longer output `whole_record` with the record's place.
 using Cell = std::uint32_t;
 constexpr Cell whole_record = 0xFF000000;
-// The cells of one list may number 16 per record (a list of gapped
-// double-byte codes, or a three-byte lead byte's 64 x 64, fits easily), all
-// cells of a table 6 per record of the table (the shipped tables need 5 at
-// most); lists past that are searched.
+// A list may take 16 cells per record (gapped double-byte codes, a lead
+// byte's 64 x 64 three-byte sequences), a table 6 per record in all (the
+// shipped ones need 5 at most); lists past that are searched.
 constexpr std::size_t list_cells_per_record = 16;
 constexpr std::size_t cells_per_record = 6;
 constexpr std::size_t index_table_bytes = indexing ? sizeof(Index) + 8 : 0;
