@@ -1,11 +1,9 @@
 // intl_xlate: translation by a table, or a plain copy without one.
 //
-// Each first byte's list has a class: empty (the byte is copied), one
-// single-byte mapping to one byte (that byte is written), indexed (the
-// loader's index gives the mapping) or searched. A loaded table brings its
-// classes; for any other table each is found when the byte is first met in
-// a call. Runs of bytes of the first two kinds cost a lookup each; the
-// others take one position at a time.
+// Each first byte's list has a class (index.h): empty (the byte is copied),
+// one single-byte mapping to one byte (that byte is written), indexed or
+// searched. A loaded table brings its classes; for any other each is found
+// when the byte is first met in a call.
 #include "xlate/index.h"
 #include "xlate/search.h"
 
@@ -47,21 +45,23 @@ inline void put_cell(unsigned char *to, Cell cell, INTL_INT n) {
 
 constexpr Class unknown = 0xFFFF;
 
-// The classes of one call's first bytes: none until a list that is not
-// empty is met (bytes are copied as long as none is), then the loaded
-// table's own, or for a table without an index each found when the byte
-// is first met.
+// The classes of one call's first bytes: none until a list that is not empty
+// is met (bytes are copied until then), then the loaded table's own, or for
+// a table without an index each found when the byte is first met.
 struct Classes {
     explicit Classes(const INTL_XLATE &table) : xlt(table) {}
     void look() {
-        index = find_index(xlt);
-        if (index == nullptr)
+        unsigned in_use = 0;
+        index = find_index(xlt, in_use);
+        plain = in_use == 0; // nothing but copies: no classes needed
+        if (index == nullptr && !plain)
             std::memset(own, 0xFF, sizeof own);
-        of = index != nullptr ? index->of : own;
+        of = plain ? nullptr : index != nullptr ? index->of : own;
     }
     const INTL_XLATE &xlt;
     const Index *index = nullptr;
     const Class *of = nullptr;
+    bool plain = false;
     Class own[list_count];
 };
 
@@ -81,10 +81,9 @@ void classify(Classes &c, unsigned byte) {
     c.own[byte] = one_byte ? m.dest_pattern[0] : searched;
 }
 
-// Translation by a table from the start of src into at most `limit` bytes,
-// written to dest or (Write false) only counted; stops at the end of the
-// source, at a full destination (status 1) or at a cut sequence (status 2).
-// Counts live in locals: stores through dest could alias anything else.
+// Translation by a table into at most `limit` bytes, written or (Write false)
+// counted; stops at the end of the source, a full destination (status 1) or
+// a cut sequence (status 2). Counts live in locals: dest may alias anything.
 template <bool Write>
 Progress translate(const unsigned char *src, std::ptrdiff_t srclen, unsigned char *dest,
                    std::ptrdiff_t limit, const INTL_XLATE &xlt, bool srcend) {
@@ -99,12 +98,18 @@ Progress translate(const unsigned char *src, std::ptrdiff_t srclen, unsigned cha
         const std::ptrdiff_t safe = std::min(srclen, used + (limit - produced));
         const std::ptrdiff_t shift = produced - used;
         Class k = unknown;
-        if (c.of == nullptr) {
-            for (; used < safe && is_empty(xlt.xlist[src[used]]); ++used)
+        if (c.plain) {
+            if constexpr (Write)
+                std::memcpy(dest + produced, src + used, static_cast<std::size_t>(safe - used));
+            used = safe;
+        } else if (c.of == nullptr) { // classes pay for themselves in a few hundred bytes
+            const std::ptrdiff_t upto = std::min(safe, used + 256);
+            for (; used < upto && xlt.xlist[src[used]].listsize <= 0; ++used)
                 if constexpr (Write)
                     dest[shift + used] = src[used];
         } else {
-            for (; used < safe && (k = c.of[src[used]]) < indexed; ++used)
+            const Class *of = c.of; // a store through dest could change c.of
+            for (; used < safe && (k = of[src[used]]) < indexed; ++used)
                 if constexpr (Write)
                     dest[shift + used] = static_cast<unsigned char>(k);
         }
@@ -112,16 +117,16 @@ Progress translate(const unsigned char *src, std::ptrdiff_t srclen, unsigned cha
         if (used == srclen)
             break;
         const unsigned char *s = src + used;
-        if (c.of == nullptr) {
+        if (c.of == nullptr && !c.plain) {
             c.look();
             continue;
         }
-        if ((k = c.of[*s]) == unknown) {
+        if (c.plain || (k = c.of[*s]) < indexed)
+            return done(status_dest_full);
+        if (k == unknown) {
             classify(c, *s);
             continue;
         }
-        if (k < indexed)
-            return done(status_dest_full);
         // One position at a time while the lists call for it.
         do {
             const std::ptrdiff_t left = srclen - used;

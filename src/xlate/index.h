@@ -65,16 +65,15 @@ constexpr std::size_t index_record_bytes = indexing ? sizeof(Cell) * cells_per_r
 // as the layout above puts them; returns where its cells end.
 unsigned char *build_index(const INTL_XLATE &table, Index &index, unsigned char *cells);
 
-// The index of a loaded table, or null.
-inline const Index *find_index(const INTL_XLATE &table) {
-    if constexpr (!indexing)
-        return nullptr;
-    unsigned last = list_count;
+// The index of a loaded table, or null; `last` is 1 + the last byte whose
+// list is not empty, 0 when none is.
+inline const Index *find_index(const INTL_XLATE &table, unsigned &last) {
+    last = list_count;
     while (last > 0 &&
            (table.xlist[last - 1].listsize <= 0 || table.xlist[last - 1].list == nullptr))
         --last;
     const auto start = reinterpret_cast<std::uintptr_t>(&table) + sizeof(INTL_XLATE);
-    if (last == 0 ||
+    if (!indexing || last == 0 ||
         reinterpret_cast<std::uintptr_t>(table.xlist[last - 1].list) != start + sizeof(Index))
         return nullptr;
     const auto *index = reinterpret_cast<const Index *>(start);

@@ -1,13 +1,10 @@
 // Internal header of the translation engine: finding the mapping for one
 // source position in a sorted list.
 //
-// A list is sorted longest source sequence first and, within one length,
-// ascending by its pattern bytes (intl_mapcompare). Walking it in order with
-// the skip rule - pass over the rest of a length once a mapping's first
-// differing byte is above the source's - finds, per length, the first usable
-// mapping whose pattern equals the source. So the search here visits each
-// length group once and finds that mapping by a search that narrows the
-// group; the result is the walk's, mapping for mapping.
+// A list is sorted longest sequence first, then by pattern (intl_mapcompare).
+// Walking it with the skip rule (pass over the rest of a length once a
+// mapping's first differing byte is above the source's) finds, per length,
+// the first usable mapping equal to the source: a binary search finds it too.
 #ifndef INTL_XLATE_SEARCH_H
 #define INTL_XLATE_SEARCH_H
 
@@ -28,8 +25,7 @@ struct Found {
     const INTL_MAP *map;
 };
 
-// Up to 8 bytes as a big-endian number, so that numbers order as the bytes
-// do, unsigned.
+// Up to 8 bytes as a big-endian number: numbers order as the bytes do.
 inline std::uint64_t big_endian(const unsigned char *p) {
     std::uint64_t v;
     std::memcpy(&v, p, sizeof v);
