@@ -95,7 +95,7 @@ Progress translate(const unsigned char *src, std::ptrdiff_t srclen, unsigned cha
     };
     while (used < srclen) {
         // A run of one byte out per byte in, as far as the room goes.
-        const std::ptrdiff_t safe = std::min(srclen, used + (limit - produced));
+        const std::ptrdiff_t safe = used + std::min(srclen - used, limit - produced);
         const std::ptrdiff_t shift = produced - used;
         Class k = unknown;
         if (c.plain) {
@@ -103,7 +103,7 @@ Progress translate(const unsigned char *src, std::ptrdiff_t srclen, unsigned cha
                 std::memcpy(dest + produced, src + used, static_cast<std::size_t>(safe - used));
             used = safe;
         } else if (c.of == nullptr) { // classes pay for themselves in a few hundred bytes
-            const std::ptrdiff_t upto = std::min(safe, used + 256);
+            const std::ptrdiff_t upto = used + std::min<std::ptrdiff_t>(safe - used, 256);
             for (; used < upto && xlt.xlist[src[used]].listsize <= 0; ++used)
                 if constexpr (Write)
                     dest[shift + used] = src[used];
