@@ -2,7 +2,7 @@
 JOBS ?= 2
 TEST_PRESETS ?= release asan i386
 
-.PHONY: all build run test $(addprefix test-,$(TEST_PRESETS)) check-symbols bench-build bench clean \
+.PHONY: all build run test $(addprefix test-,$(TEST_PRESETS)) check-symbols bench-build bench deb clean \
 	reliability tsan memcheck coverage fuzz-build fuzz-smoke
 
 all: build
@@ -104,6 +104,24 @@ $(addprefix fuzz-,$(FUZZ_TARGETS)): fuzz-%: fuzz-build
 		> build/fuzz/$*.log 2>&1 || { cat build/fuzz/$*.log; exit 1; }
 	@grep -E '^(Done|stat::number_of_executed_units|stat::new_units_added)' build/fuzz/$*.log \
 		| sed 's/^/fuzz-$*: /'
+
+# Debian packages of the library, its development files and the tool, in
+# build/deb. They are built from a copy of the clone's files there, since
+# dpkg-buildpackage writes beside the source tree and debhelper inside it.
+# `make test` runs the suite, so the package build skips it unless
+# DEB_BUILD_OPTIONS says otherwise.
+DEB_DIR = build/deb
+DEB_BUILD_OPTIONS ?= nocheck noddebs
+DEB_TOOLS = dpkg-dev debhelper lintian cmake ninja-build g++ libcli11-dev nlohmann-json3-dev
+deb:
+	dpkg -s $(DEB_TOOLS) >/dev/null 2>&1 || apt-get install -y -qq $(DEB_TOOLS)
+	rm -rf $(DEB_DIR)
+	mkdir -p $(DEB_DIR)/src
+	git ls-files -z --cached --others --exclude-standard | tar -c --null -T - | tar -x -C $(DEB_DIR)/src
+	cd $(DEB_DIR)/src && DEB_BUILD_OPTIONS="$(DEB_BUILD_OPTIONS) parallel=$(JOBS)" \
+		dpkg-buildpackage -us -uc -b $(if $(filter nocheck,$(DEB_BUILD_OPTIONS)),-Pnocheck)
+	lintian --fail-on error $(DEB_DIR)/*.changes
+	@ls -l $(DEB_DIR)/*.deb
 
 clean:
 	rm -rf build
