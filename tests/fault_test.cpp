@@ -6,7 +6,7 @@
 // linked -Bsymbolic and comn_malloc is an exported symbol of default
 // visibility, so its own calls go through the PLT and bind to these
 // definitions; AllocationsReachThisExecutable proves it on every build.
-#include "temp_dir.h"
+#include "support.h"
 
 #include <intl.h>
 
@@ -94,14 +94,6 @@ extern "C" int getpwnam_r(const char *name, passwd *entry, char *buf, std::size_
 
 namespace {
 
-// Number of open descriptors of this process.
-long open_descriptors() {
-    long count = 0;
-    for ([[maybe_unused]] const auto &entry : std::filesystem::directory_iterator("/proc/self/fd"))
-        ++count;
-    return count;
-}
-
 // Runs op once with no failure to count its allocations, then once for each
 // of them with that allocation failing. check(result, n) judges the result
 // of the run in which allocation n failed (0: none did). Every run must give
@@ -109,7 +101,7 @@ long open_descriptors() {
 // the clean run.
 template <typename Op, typename Check> long sweep_allocations(Op op, Check check) {
     faults = {};
-    const long descriptors = open_descriptors();
+    const int descriptors = open_descriptors();
     check(op(), 0L);
     const long needed = faults.calls;
     EXPECT_EQ(faults.live, 0) << "the clean run leaks";

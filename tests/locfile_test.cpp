@@ -2,7 +2,7 @@
 // values, opening and the datetime section.
 #include <intl.h>
 
-#include "temp_dir.h"
+#include "support.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The buffered file stream on real temporary files.
-#include "temp_dir.h"
+#include "support.h"
 
 #include <intl.h>
 

@@ -2,7 +2,7 @@
 // building messages with one shared conversion list and translating with one
 // shared loaded table, must each get exactly what one thread alone gets. The
 // tsan preset runs this under ThreadSanitizer.
-#include "temp_dir.h"
+#include "support.h"
 
 #include <intl.h>
 
@@ -28,33 +28,10 @@ INTL_INT bracketed(const char *, void *value, char *out) {
     return len;
 }
 
-void put32(std::string &out, std::int32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out += static_cast<char>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF);
-}
-
-// A compiled file with one to-server table: "ab" becomes "X", "a" becomes
-// "yy", byte 0xE9 becomes "e'".
-std::string compiled_table() {
-    std::string file;
-    put32(file, 1); // version
-    put32(file, 0); // to-server
-    for (int b = 0; b < 256; ++b) {
-        put32(file, b == 'a' ? 2 : b == 0xE9 ? 1 : 0);
-        put32(file, 0);
-    }
-    auto record = [&](std::int32_t src_left, const std::string &src, const std::string &dest) {
-        put32(file, src_left);
-        put32(file, static_cast<std::int32_t>(dest.size()));
-        file += (src + std::string(7, '\0')).substr(0, 7);
-        file += (dest + std::string(8, '\0')).substr(0, 8);
-        file += '\0';
-    };
-    record(1, "b", "X"); // list of 'a', longest first
-    record(0, "", "yy");
-    record(0, "", "e'"); // list of 0xE9
-    return file;
-}
+// One to-server table: "ab" becomes "X", "a" becomes "yy", byte 0xE9
+// becomes "e'".
+const std::string compiled_table =
+    le32(1) + xlt_block({0, {{'a', {{"b", "X"}, {"", "yy"}}}, {0xE9, {{"", "e'"}}}}});
 
 std::string locfile_text(int id) {
     std::string months;
@@ -119,7 +96,7 @@ std::string work(int id, const std::string &path, const Shared &shared) {
 
 TEST(Threads, ConcurrentCallsMatchASingleThread) {
     TempDir dir;
-    dir.write("charsets/cs/table.xlt", compiled_table());
+    dir.write("charsets/cs/table.xlt", compiled_table);
     ASSERT_EQ(intl_sethome(dir.path().c_str()), INTL_OK);
     const INTL_INT size = intl_xlatesize("cs", "table.xlt");
     ASSERT_GT(size, 0);
