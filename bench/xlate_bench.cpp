@@ -3,6 +3,7 @@
 // memcpy; loading the largest shipped table.
 #include "corpus.h"
 #include "harness.h"
+#include "xlate_stream.h"
 
 #include <intl.h>
 
@@ -91,40 +92,25 @@ long ours_oneshot(const INTL_XLATE *table, const std::string &in, std::string &o
     return n < 0 || static_cast<std::size_t>(used) != in.size() || status != 0 ? -1 : n;
 }
 
-// The caller's loop of a streaming translation: read 4 KiB after the tail
-// the previous call left (status 2), drain a full output (status 1), and
-// say `srcend` on the last chunk.
-long ours_chunked(const INTL_XLATE *table, const std::string &in, ChunkBuffers &b,
+// A streaming translation in 4 KiB pieces through the caller's loop that
+// the intl tool uses, saying `srcend` on the last piece.
+long ours_chunked(const INTL_XLATE *table, const std::string &in, ChunkBuffers &,
                   std::string *collect) {
-    std::size_t pos = 0, carry = 0;
+    intl_stream::XlateStream stream(table, kChunkOut, kChunk);
+    const auto *bytes = reinterpret_cast<const unsigned char *>(in.data());
     long produced = 0;
-    for (;;) {
-        std::size_t take = std::min(kChunk, in.size() - pos);
-        std::memcpy(b.in.data() + carry, in.data() + pos, take);
+    const auto sink = [&](const unsigned char *out, std::size_t n) {
+        if (collect)
+            collect->append(reinterpret_cast<const char *>(out), n);
+        produced += static_cast<long>(n);
+    };
+    for (std::size_t pos = 0;;) {
+        const std::size_t take = std::min(kChunk, in.size() - pos);
         pos += take;
-        const int last = pos == in.size();
-        const unsigned char *src = b.in.data();
-        INTL_INT left = static_cast<INTL_INT>(carry + take);
-        INTL_INT status = 1;
-        while (status == 1) {
-            INTL_INT used = 0;
-            INTL_INT n = intl_xlate(src, left, b.out.data(), static_cast<INTL_INT>(kChunkOut),
-                                    table, &used, last, &status);
-            if (n < 0 || (status == 1 && used == 0 && n == 0)) {
-                return -1;
-            }
-            if (collect) {
-                collect->append(reinterpret_cast<char *>(b.out.data()), n);
-            }
-            produced += n;
-            src += used;
-            left -= used;
-        }
-        carry = static_cast<std::size_t>(left);
-        std::memmove(b.in.data(), src, carry);
-        if (last) {
-            return carry ? -1 : produced;
-        }
+        if (stream.feed(bytes + pos - take, take, pos == in.size(), sink) != nullptr)
+            return -1;
+        if (pos == in.size())
+            return produced;
     }
 }
 

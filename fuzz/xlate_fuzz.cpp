@@ -11,6 +11,8 @@
 // chosen is unspecified and may differ at a chunk border.
 #include <intl.h>
 
+#include "xlate_stream.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -80,41 +82,30 @@ bool starts_with(const Bytes &whole, const Bytes &part) {
 }
 
 // Feeds the text in pieces of `piece` bytes through a destination of `room`
-// bytes, carrying unconsumed tails over as a caller does; the joined output.
+// bytes with the callers' streaming loop, each call checked; the joined output.
 Bytes translate_in_chunks(const Bytes &text, const INTL_XLATE *xlt, size_t piece, size_t room) {
     Bytes out;
-    Bytes pending;
-    size_t pos = 0;
-    for (int guard = 0;; ++guard) {
-        check(guard < 1000000, "chunked translation makes no progress");
+    intl_stream::XlateStream stream(xlt, room, piece);
+    const auto checked = [](const INTL_XLATE *table, const unsigned char *src, INTL_INT length,
+                            unsigned char *dest, INTL_INT limit, INTL_INT last) {
+        const Call c = translate(Bytes(src, src + length), length, limit,
+                                 static_cast<size_t>(limit), table, last);
+        check(c.result >= 0 && c.result <= limit, "chunk result");
+        std::copy(c.out.begin(), c.out.end(), dest);
+        return intl_stream::Step{c.result, c.used, c.status};
+    };
+    const auto sink = [&out](const unsigned char *bytes, size_t n) {
+        out.insert(out.end(), bytes, bytes + n);
+    };
+    for (size_t pos = 0;;) {
         const size_t take = std::min(piece, text.size() - pos);
-        pending.insert(pending.end(), text.begin() + static_cast<std::ptrdiff_t>(pos),
-                       text.begin() + static_cast<std::ptrdiff_t>(pos + take));
         pos += take;
-        const bool last = pos == text.size();
-        for (;;) {
-            Call c = translate(pending, static_cast<INTL_INT>(pending.size()),
-                               static_cast<INTL_INT>(room), room, xlt, last ? 1 : 0);
-            check(c.result >= 0 && static_cast<size_t>(c.result) <= room, "chunk result");
-            check(c.used >= 0 && static_cast<size_t>(c.used) <= pending.size(), "chunk used");
-            out.insert(out.end(), c.out.begin(), c.out.end());
-            pending.erase(pending.begin(), pending.begin() + c.used);
-            if (c.status == 1) {
-                if (c.result == 0 && c.used == 0)
-                    room *= 2; // a mapping longer than the destination
-                check(room <= 64, "a full destination that no room empties");
-                continue;
-            }
-            if (c.status == 2)
-                check(!last, "status 2 although the source ends");
-            else
-                check(pending.empty(), "status 0 with source left over");
-            break;
-        }
-        if (last)
-            break;
+        const char *problem =
+            stream.feed(text.data() + pos - take, take, pos == text.size(), sink, checked);
+        check(problem == nullptr, problem);
+        if (pos == text.size())
+            return out;
     }
-    return out;
 }
 
 bool lists_sorted(const INTL_XLATE *xlt) {

@@ -319,7 +319,36 @@ INTL_INT intl_strblist(char *charbuf, INTL_INT bufsize, const char *text,
 INTL_INT intl__strblist(char *charbuf, INTL_INT bufsize, const char *text, INTL_INT textlen,
                         const INTL_ARGVAL *arglist, INTL_INT numargs);
 
-/* intl_strbuild(cvtlist, charbuf, bufsize, text, formats, values...) */
+/* intl_strbuild(cvtlist, charbuf, bufsize, text, formats, values...)
+ *
+ * Builds a message from a template and a formats string into charbuf
+ * (bufsize bytes, terminator included); returns its length or a code.
+ * Placeholder N of the template ("%1!", "%2!", ... : a percent sign, the
+ * argument's number from 1 to 20 and one closing byte; "%%" is a percent
+ * sign) is filled with argument N, in whatever order the template uses
+ * them. A template without placeholders never reads formats or values.
+ *
+ * The formats string describes the values that follow it, one specifier
+ * per argument, in order; text between specifiers is ignored, so "%s%d"
+ * and "%s %d" are the same. Each specifier is "%", then in this order:
+ *   - at most one flag: space, "#", "+", "-" or "0";
+ *   - a width: digits, or "*" (an int taken from the values first);
+ *   - a point "." and a precision: digits, or "*" (another int); at most
+ *     two stars per specifier, their values before the specifier's own;
+ *   - at most one size: "h" (short) or "l" (long);
+ *   - the conversion: "d", "i", "c" take an int; "u", "o", "x", "X" an
+ *     unsigned int; "e", "E", "f", "g", "G" a double; "s", "p", "n" a
+ *     pointer; "%" takes nothing and fills no placeholder.
+ * So "%s%-8.2f%*d" takes a string, a double, then an int width and an int.
+ *
+ * Any other character starts the name of a custom conversion installed
+ * with intl_fmtinstall in cvtlist: "%money" reads the name "money" up to
+ * white space or punctuation, takes a value of the type given at install
+ * time and renders it with the installed routine. A name has at most 20
+ * characters, and cannot begin with a flag, a digit, "*", ".", "h", "l" or
+ * a standard conversion character. With a null cvtlist an unknown
+ * character is passed over. At most 20 specifiers; every value must be
+ * of the type its specifier names, which the builder cannot check. */
 INTL_INT intl_strbuild(const INTL_CVTLIST *cvtlist, ...);
 INTL_INT intl_vstrbuild(const INTL_CVTLIST *cvtlist, va_list ap);
 INTL_INT intl_cstrbuild(const INTL_CVTLIST *cvtlist, char *charbuf, INTL_INT bufsize,

@@ -59,16 +59,16 @@ void put_block(std::string &out, std::int32_t tabcode, const TableLists &lists) 
 } // namespace
 
 TableLists sort_into_lists(const std::vector<SourceMapping> &mappings, const std::string &table,
-                           std::vector<Diagnostic> &errors) {
+                           Diagnostics &errors) {
     std::vector<SourceMapping> sorted = mappings;
     std::stable_sort(sorted.begin(), sorted.end(), sorts_before);
     TableLists lists;
     const SourceMapping *kept = nullptr;
     for (const SourceMapping &m : sorted) {
         if (kept != nullptr && same_source(*kept, m)) {
-            errors.push_back({m.line, "duplicate source " + hex_bytes(source_bytes(m)) + " in [" +
-                                          table + "], first given on line " +
-                                          std::to_string(kept->line)});
+            errors.error(m.line, "duplicate source " + hex_bytes(source_bytes(m)) + " in [" +
+                                     table + "], first given on line " +
+                                     std::to_string(kept->line));
             continue;
         }
         kept = &m;

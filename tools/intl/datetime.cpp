@@ -109,16 +109,13 @@ std::string render_time(const INTL_DATEINFO &info, const Moment &m) {
 
 INTL_DATEINFO read_dateinfo(const DatetimeOptions &options) {
     INTL_DATEINFO info{};
-    try {
-        LocFile file(options.file);
-        if (!file.find_section(options.section))
-            throw FileError(options.file, 0, "no section [" + options.section + "]");
-        const INTL_INT rc = intl_datetime(file.record(), &info);
-        if (rc != INTL_OK)
-            throw FileError(options.file, file.line(), status_text(rc));
-    } catch (const ReadError &e) {
-        throw FileError(options.file, e.line, e.what());
-    }
+    const Input input(options.file);
+    LocFile file(input);
+    if (!file.find_section(options.section))
+        throw FileError(input.name(), 0, "no section [" + options.section + "]");
+    const INTL_INT rc = intl_datetime(file.record(), &info);
+    if (rc != INTL_OK)
+        throw file.error(rc);
     return info;
 }
 
@@ -137,8 +134,7 @@ int run_datetime(const DatetimeOptions &options) {
               << field(info.days[moment.weekday]) << ", " << render_date(info, moment, false)
               << ", " << render_time(info, moment) << '\n'
               << "Short:        " << render_date(info, moment, true) << '\n';
-    std::cout.flush();
-    return std::cout ? exit_ok : exit_failure;
+    return exit_ok;
 }
 
 } // namespace
@@ -147,7 +143,8 @@ Command add_datetime(CLI::App &app) {
     auto options = std::make_shared<DatetimeOptions>();
     CLI::App *command = app.add_subcommand(
         "datetime", "Print a datetime section and today's date rendered with it");
-    command->add_option("FILE", options->file, "Localization file")->required();
+    command->add_option("FILE", options->file, "Localization file; - is standard input")
+        ->required();
     command->add_option("SECTION", options->section, "Datetime section")->required();
     command->add_option("--at", options->at,
                         "Render this moment instead of now: YYYY-MM-DD [HH:MM]");

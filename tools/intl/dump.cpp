@@ -2,7 +2,6 @@
 #include "tables.h"
 #include "tool.h"
 
-#include <cstdio>
 #include <iostream>
 
 namespace tool {
@@ -13,8 +12,6 @@ int run_dump(const TableOptions &options) {
     const LoadedTables tables(options);
     std::cout.flush();
     intl__print_xlate(tables.chosen());
-    if (std::fflush(stdout) != 0 || std::ferror(stdout))
-        throw Failure("cannot write output");
     return exit_ok;
 }
 

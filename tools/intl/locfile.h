@@ -1,30 +1,53 @@
 // A localization file read through the library's reader, with C++ results:
 // names and values as std::string, end of a level as std::nullopt, and
-// errors as ReadError carrying the status code and the line.
+// errors as ReadError, which names the file and its physical line.
 #ifndef INTL_TOOL_LOCFILE_H
 #define INTL_TOOL_LOCFILE_H
+
+#include "tool.h"
 
 #include <intl.h>
 
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace tool {
 
-struct ReadError : std::runtime_error {
-    ReadError(int code, int line);
-    ReadError(int code, int line, const std::string &message);
+// An error of a localization file, printed as "FILE:LINE: message".
+struct ReadError : FileError {
+    ReadError(const std::string &file, int code, int line, const std::string &message);
     int code;
     int line;
+    std::string message; // without the place
+};
+
+// A file named on the command line, read whole: "-" is standard input,
+// kept in a temporary file for the library's reader while this lives.
+class Input {
+  public:
+    // Throws ReadError for a file that cannot be read or is a directory.
+    explicit Input(const std::string &name);
+    ~Input();
+    Input(const Input &) = delete;
+    Input &operator=(const Input &) = delete;
+
+    const std::string &name() const { return name_; }
+    const std::string &path() const { return path_; }
+    const std::string &text() const { return text_; }
+
+  private:
+    std::string name_; // as the user named it, or "(standard input)"
+    std::string path_; // what the library opens
+    std::string text_;
+    bool temporary_ = false;
 };
 
 class LocFile {
   public:
     // Opens the file; a failure to open or a bad file-format section throws.
-    explicit LocFile(const std::string &path);
+    explicit LocFile(const Input &input);
     ~LocFile();
     LocFile(const LocFile &) = delete;
     LocFile &operator=(const LocFile &) = delete;
@@ -39,13 +62,20 @@ class LocFile {
     // Moves to the section of that name; false when the file has none.
     bool find_section(const std::string &name);
 
-    int line() const { return intl_linenum(record_.get()); }
+    // The physical line of the file the reader is on.
+    int line() const;
     int version() const { return intl_getversion(record_.get()); }
     char escape() const { return record_->escape; }
-    INTL_LOCFILE *record() { return record_.get(); }
     char comment_char() const { return record_->comment_char; }
+    INTL_LOCFILE *record() { return record_.get(); }
+    // The error for a status code the reader gave at the current line.
+    ReadError error(int code) const;
 
   private:
+    const Input &input_;
+    // The reader's line count at the end of each physical line: a line
+    // longer than the reader's buffer is read as several.
+    std::vector<int> reader_lines_;
     std::unique_ptr<INTL_LOCFILE> record_;
 };
 

@@ -1,10 +1,51 @@
 // intl: one command with subcommands over libintl_r.
+#include "output.h"
 #include "tool.h"
 
 #include <intl.h>
 
 #include <iostream>
 #include <vector>
+
+namespace {
+
+// The parser's own message for a first word that names no subcommand is
+// "A subcommand is required", which hides the word the user typed.
+std::string misplaced_first_word(const CLI::App &app, int argc, char **argv) {
+    if (argc < 2)
+        return {};
+    const std::string word = argv[1];
+    if (word == "-h" || word == "--help" || word == "--version")
+        return {};
+    if (word.starts_with("-"))
+        return "unknown option '" + word + "'";
+    for (const CLI::App *command : app.get_subcommands({}))
+        if (command->check_name(word))
+            return {};
+    return "unknown subcommand '" + word + "'";
+}
+
+// Runs the chosen subcommand; a lost write to standard output fails it too.
+int run(const tool::Command &command) {
+    const std::string name = "intl " + command.app->get_name() + ": ";
+    int status = tool::exit_failure;
+    try {
+        status = command.run();
+    } catch (const tool::FileError &e) {
+        std::cerr << e.what() << '\n';
+    } catch (const std::exception &e) {
+        std::cerr << name << e.what() << '\n';
+    }
+    try {
+        tool::finish_standard_output();
+    } catch (const tool::Failure &e) {
+        std::cerr << name << e.what() << '\n';
+        return tool::exit_failure;
+    }
+    return status;
+}
+
+} // namespace
 
 int main(int argc, char **argv) {
     CLI::App app{"Localization files, messages, dates and character-set translation "
@@ -17,25 +58,18 @@ int main(int argc, char **argv) {
                                                  tool::add_check(app),    tool::add_show(app),
                                                  tool::add_datetime(app), tool::add_message(app)};
 
+    if (const std::string wrong = misplaced_first_word(app, argc, argv); !wrong.empty()) {
+        std::cerr << "intl: " << wrong << "; run 'intl --help' for the subcommands\n";
+        return tool::exit_usage;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
         // Help and version are successes; every other parse error is a usage error.
         return app.exit(e) == 0 ? tool::exit_ok : tool::exit_usage;
     }
-    for (const tool::Command &command : commands) {
-        if (!command.app->parsed())
-            continue;
-        try {
-            return command.run();
-        } catch (const tool::FileError &e) {
-            std::cerr << e.what() << '\n';
-        } catch (const tool::Failure &e) {
-            std::cerr << "intl " << command.app->get_name() << ": " << e.what() << '\n';
-        } catch (const std::exception &e) {
-            std::cerr << "intl " << command.app->get_name() << ": " << e.what() << '\n';
-        }
-        return tool::exit_failure;
-    }
+    for (const tool::Command &command : commands)
+        if (command.app->parsed())
+            return run(command);
     return tool::exit_usage;
 }

@@ -4,7 +4,9 @@
 #include "locfile.h"
 #include "tool.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <iostream>
 
 namespace tool {
@@ -22,25 +24,47 @@ struct MessageOptions {
 };
 
 std::string read_template(const MessageOptions &options) {
-    try {
-        LocFile file(options.file);
-        if (!file.find_section(options.section))
-            throw FileError(options.file, 0, "no section [" + options.section + "]");
-        while (std::optional<std::string> entry = file.next_entry()) {
-            if (*entry != options.key)
-                continue;
-            const int line = file.line();
-            std::vector<std::string> values = file.rest_of_values();
-            if (values.size() != 1)
-                throw FileError(options.file, line,
-                                "'" + options.key + "' holds " + std::to_string(values.size()) +
-                                    " values; quote a template that holds the list separator");
-            return values[0];
-        }
-    } catch (const ReadError &e) {
-        throw FileError(options.file, e.line, e.what());
+    const Input input(options.file);
+    LocFile file(input);
+    if (!file.find_section(options.section))
+        throw FileError(input.name(), 0, "no section [" + options.section + "]");
+    while (std::optional<std::string> entry = file.next_entry()) {
+        if (*entry != options.key)
+            continue;
+        const int line = file.line();
+        std::vector<std::string> values = file.rest_of_values();
+        if (values.size() != 1)
+            throw FileError(input.name(), line,
+                            "'" + options.key + "' holds " + std::to_string(values.size()) +
+                                " values; quote a template that holds the list separator");
+        return values[0];
     }
-    throw FileError(options.file, 0, "no entry '" + options.key + "' in [" + options.section + "]");
+    throw FileError(input.name(), 0, "no entry '" + options.key + "' in [" + options.section + "]");
+}
+
+// The highest argument number the template's placeholders (%N and one
+// closing byte; %% is a percent sign) use; throws for an invalid one.
+std::size_t highest_placeholder(const std::string &text) {
+    std::size_t highest = 0;
+    for (std::size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at)) {
+        if (at + 1 < text.size() && text[at + 1] == '%') {
+            at += 2;
+            continue;
+        }
+        std::size_t end = at + 1;
+        std::size_t number = 0;
+        while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end])) &&
+               number <= max_arguments)
+            number = number * 10 + static_cast<std::size_t>(text[end++] - '0');
+        if (number < 1 || number > max_arguments || end >= text.size())
+            throw Failure("invalid placeholder '" +
+                          text.substr(at, std::min<std::size_t>(end + 1, text.size()) - at) +
+                          "' in the template '" + text + "': placeholders are %1! to %" +
+                          std::to_string(max_arguments) + "! (%% is a percent sign)");
+        highest = std::max(highest, number);
+        at = end + 1;
+    }
+    return highest;
 }
 
 // Every argument is text: the formats string is "%s" once per argument, and
@@ -63,9 +87,6 @@ std::string build(const std::string &text, const std::vector<std::string> &argum
             return out.substr(0, static_cast<std::size_t>(length));
         if (length == INTL_E_OVERFLOW && size < largest_message)
             continue;
-        if (length == INTL_E_NOFORMATS || length == INTL_E_PLACEHOLDER)
-            throw Failure("the template '" + text + "' wants arguments that were not given (" +
-                          std::to_string(arguments.size()) + " given): " + status_text(length));
         throw Failure("cannot build the message: " + status_text(length));
     }
 }
@@ -73,9 +94,16 @@ std::string build(const std::string &text, const std::vector<std::string> &argum
 int run_message(const MessageOptions &options) {
     if (options.arguments.size() > max_arguments)
         throw Failure("at most " + std::to_string(max_arguments) + " arguments");
-    std::cout << build(read_template(options), options.arguments) << '\n';
-    std::cout.flush();
-    return std::cout ? exit_ok : exit_failure;
+    const std::string text = read_template(options);
+    if (text.empty())
+        throw Failure("the entry '" + options.key + "' holds an empty template");
+    const std::size_t wanted = highest_placeholder(text);
+    if (wanted > options.arguments.size())
+        throw Failure("the template '" + text + "' uses %" + std::to_string(wanted) + "! but " +
+                      std::to_string(options.arguments.size()) + " argument" +
+                      (options.arguments.size() == 1 ? " was" : "s were") + " given");
+    std::cout << build(text, options.arguments) << '\n';
+    return exit_ok;
 }
 
 } // namespace

@@ -1,13 +1,16 @@
 // intl mktable --client CS --server CS: a table source from iconv(3).
 //
-// Every 1- and 2-byte client sequence is converted on its own; a prefix
-// that iconv calls incomplete is extended by one more byte, up to 3 bytes
-// (the 3-byte sequences of EUC charsets). A sequence that converts maps to
-// its server bytes in [to server] unless they are the same bytes; the
+// Every 1-byte client sequence is converted on its own; a prefix that
+// iconv calls incomplete is extended by one more byte, up to the 8 bytes a
+// mapping holds (4 for GB18030 and EUC-TW). A sequence that converts maps
+// to its server bytes in [to server] unless they are the same bytes; the
 // server bytes map back in [to display] when iconv converts them back to
-// the same client sequence.
+// the same client sequence. A pair no table can express is refused, and a
+// table that would leave characters out is written only when asked.
 #include "bytes.h"
+#include "output.h"
 #include "tool.h"
+#include "xlate_stream.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -22,13 +25,14 @@ namespace tool {
 
 namespace {
 
-constexpr std::size_t longest_prefix = 3; // sequences of 4 bytes are not enumerated
-constexpr std::size_t longest_mapping = 8;
+using intl_stream::longest_mapping;
 
 struct MktableOptions {
     std::string client;
     std::string server;
     std::string output;
+    bool bmp_only = false;
+    bool allow_partial = false;
 };
 
 enum class Outcome { converted, incomplete, invalid };
@@ -75,12 +79,12 @@ class Converter {
 
 // What the enumeration met, for the header of the source.
 struct Census {
-    std::size_t enumerated[longest_prefix + 1] = {};
+    std::size_t enumerated[longest_mapping + 1] = {};
     std::size_t unconvertible = 0;
+    std::size_t zero_prefixes = 0;
     std::size_t too_long_prefix = 0;
-    std::size_t to_nothing = 0;
     std::size_t too_long_result = 0;
-    std::size_t zero_byte = 0;
+    std::size_t beyond_bmp = 0;
     std::size_t unchanged = 0;
     std::size_t round_trips = 0;
     std::size_t one_way = 0;
@@ -91,56 +95,105 @@ struct Tables {
     std::map<std::string, std::string> to_display;
 };
 
-// A mapping the compiled format can hold: zero only as the first source byte.
-bool storable(const std::string &source, const std::string &destination) {
-    return source.find('\0', 1) == std::string::npos && destination.find('\0') == std::string::npos;
+// The pair, its converters and what the enumeration found so far.
+struct Enumeration {
+    const MktableOptions &options;
+    Converter forth;
+    Converter back;
+    Converter to_unicode;
+    Tables tables;
+    Census census;
+
+    explicit Enumeration(const MktableOptions &o)
+        : options(o), forth(o.server, o.client), back(o.client, o.server),
+          to_unicode("UTF-32BE", o.client) {}
+
+    [[noreturn]] void refuse(const std::string &why) const {
+        throw Failure("no table can translate between " + options.client + " and " +
+                      options.server + ": " + why);
+    }
+
+    std::size_t left_out() const {
+        return census.too_long_prefix + census.too_long_result + census.beyond_bmp;
+    }
+};
+
+// The compiled format holds a zero byte only as a source's first byte (the
+// list index), so characters that need one later cannot be mapped at all;
+// a charset of such characters (UTF-16, UTF-32) would be garbled.
+void refuse_zero_bytes(const Enumeration &e, const std::string &bytes, const char *side) {
+    if (bytes.find('\0', 1) != std::string::npos)
+        e.refuse(std::string{side} + " sequence " + hex_bytes(bytes) +
+                 " holds a zero byte after its first, which a table cannot hold");
 }
 
-void take_pair(const std::string &client, const std::string &server, Converter &back,
-               Tables &tables, Census &census) {
-    if (server.empty()) {
-        ++census.to_nothing;
-        return;
-    }
+// True when the client sequence is a character beyond U+FFFF.
+bool beyond_bmp(Enumeration &e, const std::string &client) {
+    std::string utf32;
+    return e.to_unicode.convert(client, utf32) == Outcome::converted && utf32.size() >= 4 &&
+           (utf32[0] != '\0' || utf32[1] != '\0');
+}
+
+void take_pair(Enumeration &e, const std::string &client, const std::string &server) {
+    Census &census = e.census;
+    // A sequence that converts to nothing only switches a state (a shift
+    // or an escape sequence): what follows depends on it.
+    if (server.empty())
+        e.refuse("the client sequence " + hex_bytes(client) +
+                 " converts to nothing: it switches a state, and a table has none");
+    refuse_zero_bytes(e, server, "the server");
     if (server.size() > longest_mapping) {
         ++census.too_long_result;
         return;
     }
+    if (e.options.bmp_only && beyond_bmp(e, client)) {
+        ++census.beyond_bmp;
+        return;
+    }
     if (client == server)
         ++census.unchanged;
-    else if (storable(client, server))
-        tables.to_server.emplace(client, server);
     else
-        ++census.zero_byte;
+        e.tables.to_server.emplace(client, server);
 
     std::string again;
-    if (back.convert(server, again) != Outcome::converted || again != client) {
+    if (e.back.convert(server, again) != Outcome::converted || again != client) {
         ++census.one_way;
         return;
     }
     ++census.round_trips;
-    if (client != server && storable(server, client))
-        tables.to_display.emplace(server, client);
+    if (client != server)
+        e.tables.to_display.emplace(server, client);
 }
 
-void enumerate(const std::string &prefix, Converter &forth, Converter &back, Tables &tables,
-               Census &census) {
+void enumerate(Enumeration &e, const std::string &prefix);
+
+// Goes on with the sequences that begin with an incomplete prefix. One with
+// a zero byte after its first is not: a table cannot hold what follows it,
+// and iconv calls most such prefixes incomplete only for their length.
+void extend(Enumeration &e, const std::string &prefix) {
+    if (prefix.find('\0', 1) != std::string::npos)
+        ++e.census.zero_prefixes;
+    else if (prefix.size() < longest_mapping)
+        enumerate(e, prefix);
+    else
+        ++e.census.too_long_prefix;
+}
+
+void enumerate(Enumeration &e, const std::string &prefix) {
     for (unsigned byte = 0; byte <= 0xFF; ++byte) {
         const std::string client = prefix + static_cast<char>(byte);
-        ++census.enumerated[client.size()];
+        ++e.census.enumerated[client.size()];
         std::string server;
-        switch (forth.convert(client, server)) {
+        switch (e.forth.convert(client, server)) {
         case Outcome::converted:
-            take_pair(client, server, back, tables, census);
+            refuse_zero_bytes(e, client, "the client");
+            take_pair(e, client, server);
             break;
         case Outcome::incomplete:
-            if (client.size() < longest_prefix)
-                enumerate(client, forth, back, tables, census);
-            else
-                ++census.too_long_prefix;
+            extend(e, client);
             break;
         case Outcome::invalid:
-            ++census.unconvertible;
+            ++e.census.unconvertible;
             break;
         }
     }
@@ -203,18 +256,25 @@ void write_section(std::ostream &out, const char *name,
     }
 }
 
+// The command that writes this source, also read by the build's
+// regenerate-tables target.
+std::string command_line(const MktableOptions &o) {
+    return "intl mktable --client " + o.client + " --server " + o.server +
+           (o.bmp_only ? " --bmp-only" : "") + (o.allow_partial ? " --allow-partial" : "");
+}
+
 void write_header(std::ostream &out, const MktableOptions &o, const Census &c,
                   const Tables &tables) {
     out << "; Table source for client charset " << o.client << " and server charset " << o.server
-        << ",\n; written by \"intl mktable --client " << o.client << " --server " << o.server
-        << "\" from the\n; C library's iconv(3). Compile it with intl compile.\n"
-        << ";\n; Enumerated client sequences: " << c.enumerated[1] << " of one byte, "
-        << c.enumerated[2] << " of two, " << c.enumerated[3] << " of three.\n"
-        << "; Left out: " << c.unconvertible << " that iconv cannot convert, " << c.too_long_prefix
-        << " still incomplete after three bytes,\n; " << c.to_nothing
-        << " that convert to nothing, " << c.too_long_result
-        << " that convert to more than 8 bytes, " << c.zero_byte
-        << " with a zero byte\n; the compiled format cannot hold.\n"
+        << ",\n; written from the C library's iconv(3) by\n; \"" << command_line(o)
+        << "\"\n; Compile it with intl compile.\n;\n; Enumerated client sequences by length:";
+    for (std::size_t length = 1; length <= longest_mapping && c.enumerated[length] > 0; ++length)
+        out << (length == 1 ? " " : ", ") << c.enumerated[length];
+    out << ".\n; Not characters: " << c.unconvertible << " that iconv cannot convert, "
+        << c.zero_prefixes << " incomplete with a zero byte after the first.\n"
+        << "; Left out: " << c.too_long_prefix << " still incomplete after 8 bytes, "
+        << c.too_long_result << " that convert to more than 8 bytes,\n; " << c.beyond_bmp
+        << " characters beyond U+FFFF.\n"
         << "; Unchanged (no mapping needed): " << c.unchanged << ". Round trips: " << c.round_trips
         << "; one way only: " << c.one_way << ".\n"
         << "; Mappings: " << tables.to_server.size() << " to server, " << tables.to_display.size()
@@ -222,29 +282,41 @@ void write_header(std::ostream &out, const MktableOptions &o, const Census &c,
         << "\n[file format]\nversion = 4.2\n";
 }
 
+// A charset that switches states (ISO-2022-JP, -KR, -CN) ends a text it
+// wrote with a switch back; no table can say when to write one. A few
+// letters of different scripts find that before the enumeration meets a
+// less telling reason.
+void refuse_stateful(const Enumeration &e, const std::string &charset) {
+    Converter from_unicode(charset, "UTF-32BE");
+    for (const char *letter : {"\x00\x00\x00\xE9", "\x00\x00\x04\x10", "\x00\x00\x30\x42",
+                               "\x00\x00\x4E\x00", "\x00\x00\xAC\x00"}) {
+        std::string bytes;
+        try {
+            from_unicode.convert(std::string(letter, 4), bytes);
+        } catch (const Failure &) {
+            e.refuse(charset + " switches states with escape or shift sequences");
+        }
+    }
+}
+
 int run_mktable(const MktableOptions &options) {
-    Converter forth(options.server, options.client);
-    Converter back(options.client, options.server);
-    Converter to_unicode("UTF-32BE", options.client);
-    Tables tables;
-    Census census;
-    enumerate(std::string{}, forth, back, tables, census);
+    Enumeration e(options);
+    refuse_stateful(e, options.client);
+    refuse_stateful(e, options.server);
+    enumerate(e, std::string{});
+    if (e.left_out() > 0 && !options.allow_partial)
+        e.refuse(std::to_string(e.left_out()) + " client characters would be left out (" +
+                 std::to_string(e.census.too_long_prefix) + " longer than 8 bytes, " +
+                 std::to_string(e.census.too_long_result) + " converting to more than 8, " +
+                 std::to_string(e.census.beyond_bmp) +
+                 " beyond U+FFFF) and copied unchanged; --allow-partial writes the table "
+                 "without them");
 
     std::ostringstream text;
-    write_header(text, options, census, tables);
-    write_section(text, "to server", tables.to_server, true, to_unicode);
-    write_section(text, "to display", tables.to_display, false, to_unicode);
-    if (options.output.empty() || options.output == "-") {
-        std::cout << text.str() << std::flush;
-        if (!std::cout)
-            throw Failure(std::string{"cannot write the table source: "} + std::strerror(errno));
-        return exit_ok;
-    }
-    std::ofstream file(options.output, std::ios::binary);
-    file << text.str();
-    file.close();
-    if (!file)
-        throw Failure("cannot write " + options.output + ": " + std::strerror(errno));
+    write_header(text, options, e.census, e.tables);
+    write_section(text, "to server", e.tables.to_server, true, e.to_unicode);
+    write_section(text, "to display", e.tables.to_display, false, e.to_unicode);
+    write_output(options.output.empty() ? "-" : options.output, text.str());
     return exit_ok;
 }
 
@@ -258,7 +330,12 @@ Command add_mktable(CLI::App &app) {
         ->required();
     command->add_option("--server", options->server, "Server charset, as iconv names it")
         ->required();
-    command->add_option("-o,--output", options->output, "File to write (default: standard output)");
+    command->add_option("-o,--output", options->output,
+                        "File to write (default, and -: standard output)");
+    command->add_flag("--bmp-only", options->bmp_only,
+                      "Leave out client characters beyond U+FFFF (counted as left out)");
+    command->add_flag("--allow-partial", options->allow_partial,
+                      "Write the table even when client characters are left out");
     return {command, [options] { return run_mktable(*options); }};
 }
 

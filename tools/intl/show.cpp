@@ -107,23 +107,16 @@ void print_json(const std::string &path, int version, const std::vector<Section>
 }
 
 int run_show(const ShowOptions &options) {
-    std::vector<Section> sections;
-    int version = 0;
-    try {
-        LocFile file(options.file);
-        version = file.version();
-        sections = read_sections(file, options.section);
-    } catch (const ReadError &e) {
-        throw FileError(options.file, e.line, e.what());
-    }
+    const Input input(options.file);
+    LocFile file(input);
+    const std::vector<Section> sections = read_sections(file, options.section);
     if (!options.section.empty() && sections.empty())
-        throw FileError(options.file, 0, "no section [" + options.section + "]");
+        throw FileError(input.name(), 0, "no section [" + options.section + "]");
     if (options.json)
-        print_json(options.file, version, sections);
+        print_json(input.name(), file.version(), sections);
     else
         print_text(sections);
-    std::cout.flush();
-    return std::cout ? exit_ok : exit_failure;
+    return exit_ok;
 }
 
 } // namespace
@@ -132,7 +125,8 @@ Command add_show(CLI::App &app) {
     auto options = std::make_shared<ShowOptions>();
     CLI::App *command =
         app.add_subcommand("show", "Print the sections, entries and values of a localization file");
-    command->add_option("FILE", options->file, "Localization file")->required();
+    command->add_option("FILE", options->file, "Localization file; - is standard input")
+        ->required();
     command->add_option("--section", options->section, "Only this section");
     command->add_flag("--json", options->json, "Print JSON");
     return {command, [options] { return run_show(*options); }};

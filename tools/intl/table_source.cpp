@@ -12,8 +12,6 @@ namespace tool {
 
 namespace {
 
-constexpr std::size_t max_errors = 100;
-
 // Thrown for a faulty entry; the entry is left out and reading goes on.
 struct EntryError {
     std::string message;
@@ -120,31 +118,28 @@ void add_entry(const std::string &name, const std::vector<std::string> &values, 
 
 // The table a section heading names, or null (with an error) for others.
 std::vector<SourceMapping> *table_for(TableSource &source, const std::string &section, int line,
-                                      std::vector<Diagnostic> &errors) {
+                                      Diagnostics &errors) {
     std::optional<std::vector<SourceMapping>> *table = nullptr;
     if (section == "to server")
         table = &source.to_server;
     else if (section == "to display")
         table = &source.to_display;
     if (table == nullptr) {
-        errors.push_back(
-            {line, "unknown section [" + section + "]; expected [to server] or [to display]"});
+        errors.error(line,
+                     "unknown section [" + section + "]; expected [to server] or [to display]");
         return nullptr;
     }
     if (table->has_value()) {
-        errors.push_back({line, "section [" + section + "] given twice"});
+        errors.error(line, "section [" + section + "] given twice");
         return nullptr;
     }
     return &table->emplace();
 }
 
 // Reads the entries of one section into table (null: check them only).
-void read_section(LocFile &file, std::vector<SourceMapping> *table,
-                  std::vector<Diagnostic> &errors) {
+void read_section(LocFile &file, std::vector<SourceMapping> *table, Diagnostics &errors) {
     std::vector<SourceMapping> ignored;
-    for (;;) {
-        if (errors.size() >= max_errors)
-            return;
+    while (!errors.full()) {
         int line = 0;
         try {
             const std::optional<std::string> entry = file.next_entry();
@@ -154,32 +149,42 @@ void read_section(LocFile &file, std::vector<SourceMapping> *table,
             const std::vector<std::string> values = file.rest_of_values();
             add_entry(*entry, values, line, table != nullptr ? *table : ignored);
         } catch (const EntryError &e) {
-            errors.push_back({line, e.message});
+            errors.error(line, e.message);
         } catch (const ReadError &e) {
-            errors.push_back({e.line, e.what()});
+            errors.error(e.line, e.message);
         }
     }
 }
 
+// The reader never delivers a last line without a newline: its mapping
+// would be silently missing from the table.
+void check_last_line(const std::string &text, Diagnostics &errors) {
+    if (!text.empty() && text.back() != '\n')
+        errors.error(static_cast<int>(std::count(text.begin(), text.end(), '\n')) + 1,
+                     "last line has no newline: the reader never reads it");
+}
+
 } // namespace
 
-TableSource read_table_source(const std::string &path, std::vector<Diagnostic> &errors) {
+TableSource read_table_source(const std::string &name, Diagnostics &errors) {
     TableSource source;
     try {
-        LocFile file(path);
+        const Input input(name);
+        check_last_line(input.text(), errors);
+        LocFile file(input);
         source.version = file.version();
         while (std::optional<std::string> section = file.next_section()) {
             std::vector<SourceMapping> *table = table_for(source, *section, file.line(), errors);
             read_section(file, table, errors);
-            if (errors.size() >= max_errors)
+            if (errors.full())
                 return source;
         }
     } catch (const ReadError &e) {
-        errors.push_back({e.line, e.what()});
+        errors.error(e.line, e.message);
         return source;
     }
     if (!source.to_server && !source.to_display)
-        errors.push_back({0, "no [to server] or [to display] section"});
+        errors.error(0, "no [to server] or [to display] section");
     return source;
 }
 

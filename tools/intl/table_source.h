@@ -3,6 +3,8 @@
 #ifndef INTL_TOOL_TABLE_SOURCE_H
 #define INTL_TOOL_TABLE_SOURCE_H
 
+#include "diagnostics.h"
+
 #include <intl.h>
 
 #include <array>
@@ -12,12 +14,6 @@
 #include <vector>
 
 namespace tool {
-
-// A problem in a source, at a line (0: the file as a whole).
-struct Diagnostic {
-    int line;
-    std::string message;
-};
 
 // One mapping as the source gave it: the first source byte names its list.
 struct SourceMapping {
@@ -35,13 +31,13 @@ struct TableSource {
 // The 256 lists of one table, each in the engine's order.
 using TableLists = std::array<std::vector<INTL_MAP>, 256>;
 
-// Reads a source; every problem found goes to errors.
-TableSource read_table_source(const std::string &path, std::vector<Diagnostic> &errors);
+// Reads a source ("-": standard input); every problem found goes to errors.
+TableSource read_table_source(const std::string &name, Diagnostics &errors);
 
 // Sorts mappings into lists, duplicates going to errors. A list may hold
 // more than 255 mappings: this library's engine walks lists of any length.
 TableLists sort_into_lists(const std::vector<SourceMapping> &mappings, const std::string &table,
-                           std::vector<Diagnostic> &errors);
+                           Diagnostics &errors);
 
 // The compiled file: version word, then a to-server block (code 0) and a
 // to-display block (code 1) for the tables given, all little-endian.

@@ -5,6 +5,7 @@
 #include "tool.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace tool {
 
@@ -14,6 +15,11 @@ namespace {
 bool is_lookup_failure(INTL_INT size) {
     return size == INTL_E_OVERFLOW || size == INTL_E_NOUSER || size == INTL_E_STAT ||
            size == INTL_E_PATHLONG || size == INTL_E_NOCHARSET || size == INTL_E_NOXLTNAME;
+}
+
+// The loader reads fixed-size parts: a file that ends early overflows them.
+Failure truncated(const std::string &path, INTL_INT code) {
+    return Failure(path + " is truncated or not a compiled table (" + status_text(code) + ")");
 }
 
 } // namespace
@@ -35,6 +41,10 @@ LoadedTables::LoadedTables(const TableOptions &options) : to_display_chosen_(opt
     const std::string home = use_home(options.home);
     path_ = home + "/charsets/" + options.charset + "/" + options.table;
     const INTL_INT size = intl_xlatesize(options.charset.c_str(), options.table.c_str());
+    if (size == INTL_E_STAT && !std::filesystem::exists(path_))
+        throw Failure("no such table at " + path_);
+    if (size == INTL_E_OVERFLOW)
+        throw truncated(path_, size);
     if (is_lookup_failure(size))
         throw Failure("cannot load " + path_ + ": " + status_text(size));
     // A file too short to hold a table still loads (or fails) on its own.
@@ -42,6 +52,8 @@ LoadedTables::LoadedTables(const TableOptions &options) : to_display_chosen_(opt
     buffer_.resize(bytes / sizeof(std::uint64_t) + 1);
     const INTL_INT rc = intl_load_xlate(buffer_.data(), options.charset.c_str(),
                                         options.table.c_str(), &to_server_, &to_display_);
+    if (rc == INTL_E_OVERFLOW || rc == INTL_E_READ || rc == INTL_E_EOF)
+        throw truncated(path_, rc);
     if (rc != INTL_OK)
         throw Failure("cannot load " + path_ + ": " + status_text(rc));
 }

@@ -1,7 +1,9 @@
 // intl xlate: translates files or standard input through a loaded table,
 // block by block, the way iconv(1) converts.
+#include "output.h"
 #include "tables.h"
 #include "tool.h"
+#include "xlate_stream.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -14,68 +16,31 @@ namespace tool {
 
 namespace {
 
-constexpr std::size_t longest_mapping = 8;
-
 struct XlateOptions : TableOptions {
     std::vector<std::string> files;
     std::size_t block = 65536;
 };
 
-void write_all(const unsigned char *bytes, std::size_t count) {
-    while (count > 0) {
-        const ssize_t n = write(STDOUT_FILENO, bytes, count);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw Failure(std::string{"cannot write output: "} + std::strerror(errno));
-        bytes += n;
-        count -= static_cast<std::size_t>(n);
-    }
-}
-
-// Translates what is pending and writes it out: on status 1 the output
-// buffer is full and is drained, on status 2 the tail may begin a longer
-// sequence and waits for more input. Returns the bytes consumed.
-std::size_t translate_pending(const std::vector<unsigned char> &pending, bool last,
-                              const INTL_XLATE *table, std::vector<unsigned char> &out) {
-    std::size_t pos = 0;
-    while (pos < pending.size()) {
-        INTL_INT used = 0;
-        INTL_INT status = 0;
-        const INTL_INT produced = intl_xlate(
-            pending.data() + pos, static_cast<INTL_INT>(pending.size() - pos), out.data(),
-            static_cast<INTL_INT>(out.size()), table, &used, last ? 1 : 0, &status);
-        if (produced < 0)
-            throw Failure(status_text(produced));
-        write_all(out.data(), static_cast<std::size_t>(produced));
-        pos += static_cast<std::size_t>(used);
-        if (status != 1)
-            break;
-        if (used == 0 && produced == 0)
-            throw Failure("a mapping does not fit the output buffer");
-    }
-    return pos;
-}
-
 // Reads one input to its end; false (after a message) on a read error.
 bool translate_input(int fd, const std::string &name, const INTL_XLATE *table, std::size_t block) {
-    std::vector<unsigned char> pending;
-    std::vector<unsigned char> out(std::max(block, longest_mapping));
+    intl_stream::XlateStream stream(table, block, block);
+    std::vector<unsigned char> piece(block);
+    const auto write_out = [](const unsigned char *bytes, std::size_t count) {
+        write_all(STDOUT_FILENO, {reinterpret_cast<const char *>(bytes), count}, "standard output");
+    };
     for (bool last = false; !last;) {
-        const std::size_t kept = pending.size();
-        pending.resize(kept + block);
         ssize_t n;
         do
-            n = read(fd, pending.data() + kept, block);
+            n = read(fd, piece.data(), block);
         while (n < 0 && errno == EINTR);
         if (n < 0) {
             std::cerr << "intl xlate: cannot read " << name << ": " << std::strerror(errno) << '\n';
             return false;
         }
-        pending.resize(kept + static_cast<std::size_t>(n));
         last = n == 0;
-        const std::size_t consumed = translate_pending(pending, last, table, out);
-        pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(consumed));
+        if (const char *problem =
+                stream.feed(piece.data(), static_cast<std::size_t>(n), last, write_out))
+            throw Failure(name + ": " + problem);
     }
     return true;
 }

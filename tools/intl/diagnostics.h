@@ -1,0 +1,41 @@
+// Diagnostics: the errors and warnings found in one file, at most one
+// error per line, printed as "FILE:LINE: message" in line order.
+#ifndef INTL_TOOL_DIAGNOSTICS_H
+#define INTL_TOOL_DIAGNOSTICS_H
+
+#include <cstddef>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tool {
+
+// A problem at a line (0: the file as a whole).
+struct Diagnostic {
+    int line;
+    bool warning;
+    std::string message;
+};
+
+class Diagnostics {
+  public:
+    static constexpr std::size_t max_errors = 100;
+
+    // Keeps the first error of each line: once a line confused the reader,
+    // what it says next about that line is noise.
+    void error(int line, const std::string &message);
+    void warning(int line, const std::string &message);
+    // True once max_errors were kept: the caller stops reading.
+    bool full() const { return errors_ >= max_errors; }
+    bool has_errors() const { return errors_ > 0; }
+    // Prints every problem, file-wide ones last, and a note if reading stopped.
+    void print(std::ostream &out, const std::string &file) const;
+
+  private:
+    std::vector<Diagnostic> found_;
+    std::size_t errors_ = 0;
+};
+
+} // namespace tool
+
+#endif
