@@ -1,738 +1,300 @@
-// The localization file reader on real files: lines, sections, entries,
-// values, opening and the datetime section.
-#include <intl.h>
-
+// The localization file reader on real files. Most cases are a file and
+// the transcript of reading it through.
 #include "support.h"
+
+#include <intl.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
-#include <ostream>
-#include <string>
-#include <vector>
+#include <map>
 
 namespace {
 
 using namespace std::string_literals;
 
-// What one scanning call gave: a pointer or null, its text and the status.
-struct Got {
-    bool delivered;
-    std::string text;
-    INTL_INT status;
-    friend bool operator==(const Got &, const Got &) = default;
-    friend std::ostream &operator<<(std::ostream &os, const Got &g) {
-        return os << (g.delivered ? "\"" + g.text + "\"" : "null") << '/' << g.status;
-    }
-};
-
-Got item(const char *p, INTL_INT status) {
-    return {p != nullptr, p ? p : "", status};
-}
-Got end(INTL_INT status = 1) {
-    return {false, "", status};
+// A status as a transcript shows it.
+std::string code(INTL_INT status) {
+    // clang-format off
+#define NAMED(name) {INTL_E_##name, #name}
+    static const std::map<INTL_INT, std::string> names = {NAMED(GENERAL), NAMED(NOVALUE),
+        NAMED(NOENTRY), NAMED(FIRSTDAY), NAMED(DATEORDER), NAMED(TIMEFORMAT), NAMED(ENTRYLONG),
+        NAMED(VALUELONG), NAMED(ODDHEX), NAMED(NOCOMMENT), NAMED(FILEFORMAT), NAMED(BADVERSION),
+        NAMED(FEWMONTHS), NAMED(FEWSHORTMONTHS), NAMED(FEWDAYS), NAMED(LINELONG),
+        NAMED(DUPDATEFMT), NAMED(HEADING)};
+#undef NAMED
+    // clang-format on
+    const auto name = names.find(status);
+    return std::string("!").append(name != names.end() ? name->second : std::to_string(status));
 }
 
-// A file with one comment line and one section, whose entry k has the value
-// text given (the text goes on to the end of the file).
-std::string entry_file(const std::string &value_text) {
-    return "; c\n[s]\nk =" + value_text;
+// What the opening set apart from defaults: version v, comment c, brackets l r, separator s, escape
+// e.
+std::string settings(const INTL_LOCFILE &lf) {
+    const INTL_INT version = intl_getversion(&lf);
+    std::string out = version == 420 ? "" : std::string("v").append(std::to_string(version));
+    const char got[] = {lf.comment_char, lf.leftsection, lf.rightsection, lf.list_sep, lf.escape};
+    for (int i = 0; i < 5; ++i)
+        if (got[i] != ";[],\\"[i])
+            out.append(1, "clrse"[i]).append(1, got[i]);
+    return out;
 }
 
-class Locfile : public ::testing::Test {
-  protected:
-    void TearDown() override {
-        if (opened_) {
-            EXPECT_EQ(intl_close(&lf_), INTL_OK);
-        }
-    }
-
-    // Writes bytes to a new file of the temporary directory.
-    std::string write_file(const std::string &bytes) {
-        char name[32];
-        std::snprintf(name, sizeof name, "f%d.loc", files_++);
-        return dir_.write(name, bytes);
-    }
-
-    // Opens bytes as a file, closing the file opened before.
-    INTL_INT open(const std::string &bytes) {
-        if (opened_) {
-            EXPECT_EQ(intl_close(&lf_), INTL_OK);
-        }
-        const INTL_INT rc = intl_open(write_file(bytes).c_str(), &lf_);
-        opened_ = rc != INTL_E_OPEN;
-        return rc;
-    }
-
-    // A record reading raw lines, with no syntax characters set.
-    INTL_LOCFILE raw(const std::string &bytes) {
-        INTL_LOCFILE lf{};
-        lf.file = intl_iocsfopen(write_file(bytes).c_str(), 1);
-        return lf;
-    }
-
-    Got line(INTL_LOCFILE &lf) {
-        INTL_INT status = 99;
-        const char *p = intl_nextline(&lf, &status);
-        return item(p, status);
-    }
-    Got section() {
-        INTL_INT status = 99;
-        const char *p = intl_nextsection(&lf_, &status);
-        return item(p, status);
-    }
-    Got entry() {
-        INTL_INT status = 99;
-        const char *p = intl_nextentry(&lf_, &status);
-        return item(p, status);
-    }
-    Got value() {
-        INTL_INT status = 99;
-        const char *p = intl_nextvalue(&lf_, &status);
-        return item(p, status);
-    }
-
-    // Values of the current entry up to the end of its list; a broken
-    // hexadecimal pair does not end the list.
-    std::vector<Got> values() {
-        std::vector<Got> got;
-        do
-            got.push_back(value());
-        while ((got.back().delivered || got.back().status == INTL_E_ODDHEX) && got.size() < 20);
-        return got;
-    }
-
-    // Opens entry_file(value_text) and moves to the entry's values.
-    void open_entry(const std::string &value_text) {
-        ASSERT_EQ(open(entry_file(value_text)), INTL_OK);
-        ASSERT_EQ(section(), item("s", 0));
-        ASSERT_EQ(entry(), item("k", 0));
-    }
-
-    TempDir dir_;
-    int files_ = 0;
-    INTL_LOCFILE lf_{};
-    bool opened_ = false;
-};
-
-// ---------------------------------------------------------------- lines
-
-TEST_F(Locfile, LineDeliversWholeLinesAndCountsThem) {
-    const std::string longest(510, 'a');
-    INTL_LOCFILE lf = raw("\n" + longest + "\nlast");
-    EXPECT_EQ(line(lf), item("\n", 0));
-    EXPECT_EQ(lf.linelen, 0);
-    EXPECT_EQ(line(lf), item((longest + "\n").c_str(), 0));
-    EXPECT_EQ(lf.linelen, 510);
-    // A last line without a newline is never delivered.
-    EXPECT_EQ(line(lf), end());
-    EXPECT_EQ(lf.eof, 1);
-    EXPECT_EQ(line(lf), end());
-    EXPECT_EQ(intl_linenum(&lf), 2);
-    EXPECT_EQ(intl_close(&lf), INTL_OK);
-}
-
-TEST_F(Locfile, LineTooLongOrHoldingZeroByteIsRefusedButCounted) {
-    INTL_LOCFILE lf = raw(std::string(511, 'a') + "\n" + std::string(512, 'b') + "\na\0b\n"s);
-    EXPECT_EQ(line(lf), end(INTL_E_LINELONG));
-    EXPECT_EQ(line(lf), item("\n", 0)); // the rest of the long line
-    EXPECT_EQ(line(lf), end(INTL_E_LINELONG));
-    EXPECT_EQ(line(lf), item("b\n", 0));
-    EXPECT_EQ(line(lf), end(INTL_E_LINELONG));
-    EXPECT_EQ(intl_linenum(&lf), 5);
-    EXPECT_EQ(intl_close(&lf), INTL_OK);
-}
-
-TEST_F(Locfile, HeadingStopsLineReadingUntilNextSection) {
-    INTL_LOCFILE lf = raw("a\n[h]\nb\n");
-    lf.leftsection = '[';
-    EXPECT_EQ(line(lf), item("a\n", 0));
-    EXPECT_EQ(line(lf), end());
-    EXPECT_EQ(lf.end_of_section, 1);
-    EXPECT_EQ(line(lf), end());
-    EXPECT_STREQ(lf.line, "[h]\n");
-    EXPECT_EQ(intl_linenum(&lf), 2);
-    EXPECT_EQ(intl_close(&lf), INTL_OK);
-}
-
-TEST_F(Locfile, ScannersCheckStatusThenRecord) {
-    using Scan = char *(*)(INTL_LOCFILE *, INTL_INT *);
-    for (Scan scan : {Scan{intl_nextline}, Scan{intl_nextsection}, Scan{intl_nextentry},
-                      Scan{intl_nextvalue}}) {
-        INTL_LOCFILE lf{};
-        lf.eof = 1;
-        INTL_INT status = 99;
-        EXPECT_EQ(scan(&lf, nullptr), nullptr);
-        EXPECT_EQ(scan(nullptr, &status), nullptr);
-        EXPECT_EQ(status, INTL_E_BADLOCFILE);
-        EXPECT_EQ(scan(&lf, &status), nullptr);
-        EXPECT_EQ(status, 1);
-    }
-    EXPECT_EQ(intl_linenum(nullptr), INTL_E_BADLOCFILE);
-}
-
-// ---------------------------------------------------------------- opening
-
-TEST_F(Locfile, OpenChecksArguments) {
-    INTL_LOCFILE lf{};
-    EXPECT_EQ(intl_open(nullptr, &lf), INTL_E_NOLOCNAME);
-    EXPECT_EQ(intl_open("x", nullptr), INTL_E_BADLOCFILE);
-    EXPECT_EQ(intl_open((dir_.path() / "missing").c_str(), &lf), INTL_E_OPEN);
-    EXPECT_EQ(intl_close(&lf), INTL_E_CLOSE); // nothing to release
-    EXPECT_EQ(intl_fopen(nullptr, &lf), INTL_E_BADFILE);
-    INTL_IOCS *stream = intl_iocsfopen(write_file("; c\n[s]\n").c_str(), 1);
-    EXPECT_EQ(intl_fopen(stream, nullptr), INTL_E_BADLOCFILE);
-    EXPECT_EQ(intl_fopen(stream, &lf), INTL_OK);
-    EXPECT_EQ(intl_close(&lf), INTL_OK);
-    EXPECT_EQ(intl_close(&lf), INTL_E_CLOSE); // a second close frees nothing
-    EXPECT_EQ(intl_close(nullptr), INTL_E_BADLOCFILE);
-    EXPECT_EQ(intl_getversion(nullptr), INTL_E_GENERAL);
-}
-
-TEST_F(Locfile, OpenRefusesFilesWithoutCommentOrHeading) {
-    const struct {
-        std::string bytes;
-        INTL_INT rc;
-    } cases[] = {
-        {"", INTL_E_NOCOMMENT},
-        {"\n  \n\t\n", INTL_E_FILEFORMAT},
-        {"; a\n  ; b\n", INTL_E_FILEFORMAT},
-        {std::string(511, ';') + "\n[s]\n", INTL_E_LINELONG},
-        {"; a\n" + std::string(511, 'x') + "\n[s]\n", INTL_E_FILEFORMAT},
-        {"; a\n  [s]\n", INTL_E_FILEFORMAT}, // every heading begins in column one
-        {"; a\n[s]", INTL_E_FILEFORMAT},     // no newline: never read
-        {"; c\n[file format]\nversion = 4.10\n", INTL_E_BADVERSION},
-        {"; c\n[file format]\nversion = 4.2.10\n", INTL_E_GENERAL},
-        {"; c\n[file format]\nversion =\n", INTL_E_GENERAL},
-        {"; c\n[file format]\nversion = 4.\n", INTL_E_BADVERSION},
-        {"; c\n[file format]\nversion = 123\n", INTL_E_BADVERSION},
-        {"; c\n[file format]\nversion = 0x4\n", INTL_E_NOVALUE},
-        {"; c\n[file format]\nescape = \\\n[s]\n", INTL_OK},
-        {"; c\n[file format]\nlist_separator = \\\n[s]\n", INTL_E_NOVALUE},
-        {"; c\n[file format]\nbroken\n", INTL_E_NOENTRY},
+// The datetime fields of d that differ from base, as " name=value", lists joined by commas.
+std::string changes(const INTL_DATEINFO &d, const INTL_DATEINFO &base) {
+    const auto fields = [](const INTL_DATEINFO &x) {
+        const auto list = [](const auto &names, int count) {
+            std::string text;
+            for (int i = 0; i < count; ++i)
+                text.append(i ? "," : "").append(names[i], strnlen(names[i], sizeof names[i]));
+            return text;
+        };
+        return std::vector<std::string>{
+            " months="s + list(x.months, 12),   " short="s + list(x.shortmonths, 12),
+            " days="s + list(x.days, 7),        " first="s + std::to_string(x.firstday),
+            " order="s + list(&x.dateorder, 1), " 12h="s + std::to_string(x.is12hour)};
     };
-    for (const auto &c : cases) {
-        INTL_LOCFILE lf{};
-        const std::string path = write_file(c.bytes);
-        EXPECT_EQ(intl_open(path.c_str(), &lf), c.rc) << c.bytes;
-        // The stream stays in the record after a failed open.
-        EXPECT_EQ(intl_close(&lf), INTL_OK);
-    }
+    std::string out;
+    for (std::size_t i = 0; i < 6; ++i)
+        out += fields(d)[i] == fields(base)[i] ? "" : fields(d)[i];
+    return out;
 }
 
-TEST_F(Locfile, VersionTextsGiveTheirNumbers) {
-    const std::pair<const char *, INTL_INT> cases[] = {{"4", 400},       {"4.2", 420},
-                                                       {"4.2.0", 420},   {"12.1.3", 1213},
-                                                       {"10.0.1", 1001}, {"'5.1'", 510}};
-    for (const auto &[text, number] : cases) {
-        INTL_LOCFILE lf{};
-        const std::string path =
-            write_file("; c\n[file format]\nversion = " + std::string(text) + "\n");
-        EXPECT_EQ(intl_open(path.c_str(), &lf), INTL_OK) << text;
-        EXPECT_EQ(intl_getversion(&lf), number) << text;
-        EXPECT_EQ(intl_close(&lf), INTL_OK);
-    }
-}
-
-TEST_F(Locfile, OpenWithoutFileFormatKeepsDefaults) {
-    ASSERT_EQ(open("\n   ; comment\n\n[first]\nk = a, b\n"), INTL_OK);
-    EXPECT_EQ(lf_.comment_char, ';');
-    EXPECT_EQ(lf_.leftsection, '[');
-    EXPECT_EQ(lf_.rightsection, ']');
-    EXPECT_EQ(lf_.list_sep, ',');
-    EXPECT_EQ(lf_.escape, '\\');
-    EXPECT_EQ(intl_getversion(&lf_), 420);
-    EXPECT_EQ(intl_linenum(&lf_), 4);
-    EXPECT_EQ(entry(), end()); // before the first section
-    EXPECT_EQ(section(), item("first", 0));
-    EXPECT_EQ(entry(), item("k", 0));
-    EXPECT_EQ(values(), (std::vector<Got>{item("a", 0), item("b", 0), end()}));
-}
-
-TEST_F(Locfile, FileDeclaresItsOwnSyntax) {
-    ASSERT_EQ(open("# comment\n<file format>\nversion = 5\nlist_separator = \";\"\n"
-                   "escape = /\n<s> note\nk = a;b,c # x/;y\nfirst/\nsecond = 1\n"),
-              INTL_OK);
-    EXPECT_EQ(lf_.comment_char, '#');
-    EXPECT_EQ(lf_.rightsection, '>');
-    EXPECT_EQ(intl_getversion(&lf_), 500);
-    EXPECT_EQ(section(), item("s", 0));
-    EXPECT_EQ(entry(), item("k", 0));
-    EXPECT_EQ(values(), (std::vector<Got>{item("a", 0), item("b,c", 0), end()}));
-    EXPECT_EQ(entry(), item("first/second", 0)); // a name keeps its escape
-}
-
-TEST_F(Locfile, FileFormatStatesDefaultsInPlain) {
-    // Neither the separator nor the escape at the end of its line swallows
-    // the line after it.
-    ASSERT_EQ(open("; c\n[file format]\nauthor = me\nlist_separator = ,\nescape = \\\nversion = "
-                   "5\n[s]\n"),
-              INTL_OK);
-    EXPECT_EQ(lf_.list_sep, ',');
-    EXPECT_EQ(lf_.escape, '\\');
-    EXPECT_EQ(intl_getversion(&lf_), 500);
-    EXPECT_EQ(intl_linenum(&lf_), 7) << "other entries of the section are passed over";
-    EXPECT_EQ(section(), item("s", 0));
-}
-
-TEST_F(Locfile, FirstHeadingEdges) {
-    // The first non-blank character, an opening bracket, is the comment
-    // character, so the heading after it is the first heading.
-    ASSERT_EQ(open("[c]\n[file format]\n(file format)\nversion = 4\n(s)\n"), INTL_OK);
-    EXPECT_EQ(lf_.comment_char, '[');
-    EXPECT_EQ(lf_.leftsection, '(');
-    EXPECT_EQ(intl_getversion(&lf_), 400);
-    EXPECT_EQ(section(), item("s", 0));
-    // CRLF lines and trailing blanks: the closing bracket is still "]".
-    ASSERT_EQ(open("; c\r\n[file format]  \r\nversion = 4.1\r\n[s]\r\n"), INTL_OK);
-    EXPECT_EQ(lf_.rightsection, ']');
-    EXPECT_EQ(intl_getversion(&lf_), 410);
-    EXPECT_EQ(section(), item("s", 0));
-    // A heading of one character names no section.
-    ASSERT_EQ(open("; c\n[\nversion = 4\n"), INTL_OK);
-    EXPECT_EQ(lf_.rightsection, '[');
-    EXPECT_EQ(intl_getversion(&lf_), 420);
-}
-
-TEST_F(Locfile, FileOfFileFormatOnlyEndsAtOpen) {
-    ASSERT_EQ(open("; c\n[file format]\nversion = 4\n"), INTL_OK);
-    EXPECT_EQ(lf_.eof, 1);
-    EXPECT_EQ(lf_.end_of_section, 1);
-    EXPECT_EQ(section(), end());
-}
-
-TEST_F(Locfile, NewlineAsSyntaxCharacterNeverPassesTheLine) {
-    ASSERT_EQ(open("; c\n[file format]\nlist_separator = 0x0a\n[s]\nk = a b\nm = \"x\n"), INTL_OK);
-    EXPECT_EQ(lf_.list_sep, '\n');
-    EXPECT_EQ(section(), item("s", 0));
-    EXPECT_EQ(entry(), item("k", 0));
-    EXPECT_EQ(values(), (std::vector<Got>{item("a b", 0), end()}));
-    EXPECT_EQ(entry(), item("m", 0));
-    EXPECT_EQ(values(), (std::vector<Got>{item("x", 0), end()}));
-    ASSERT_EQ(
-        open("; c\n[file format]\nescape = 0x0a\nlist_separator = \"\"\n[s]\nk = a,b\nm = 1\n"),
-        INTL_OK);
-    EXPECT_EQ(lf_.escape, '\n');
-    EXPECT_EQ(lf_.list_sep, '\0');
-    EXPECT_EQ(section(), item("s", 0));
-    EXPECT_EQ(entry(), item("k", 0));
-    EXPECT_EQ(values(), (std::vector<Got>{item("a,b", 0), end()}));
-    EXPECT_EQ(entry(), item("m", 0));
-}
-
-// ---------------------------------------------------------------- sections and entries
-
-TEST_F(Locfile, EntriesSkipBlankAndCommentLines) {
-    ASSERT_EQ(open("; c\n[s]\n\n  ; note\n\tfirst day = 7\n =x\n" + std::string(62, 'n') +
-                   "=1\n[empty]\n[last]\nk = 1\n"),
-              INTL_OK);
-    EXPECT_EQ(section(), item("s", 0));
-    EXPECT_EQ(entry(), item("firstday", 0));
-    EXPECT_EQ(entry(), item("", 0));
-    EXPECT_EQ(value(), item("x", 0));
-    EXPECT_EQ(entry(), item(std::string(62, 'n').c_str(), 0));
-    EXPECT_EQ(entry(), end());
-    EXPECT_EQ(lf_.end_of_section, 1);
-    EXPECT_EQ(section(), item("empty", 0));
-    EXPECT_EQ(entry(), end());
-    EXPECT_EQ(section(), item("last", 0));
-    EXPECT_EQ(section(), end()); // skips the last section's entries
-    EXPECT_EQ(entry(), end());
-}
-
-TEST_F(Locfile, FaultyEntryLines) {
-    const struct {
-        std::string line;
-        INTL_INT status;
-    } cases[] = {
-        {std::string(63, 'n') + "=1\n", INTL_E_ENTRYLONG},
-        {"no equals sign\n", INTL_E_NOENTRY},
-        {"k ; note = 1\n", 0}, // a comment after a name belongs to it
-        {"k ; note\n", INTL_E_NOENTRY},
-        {"  [t]\n", INTL_E_NOENTRY}, // not a heading
-        {"na\\\n\n", INTL_E_NOENTRY},
-        {"na\\\n", 1},      // a name broken off by the end of the file
-        {"na\\\n[t]\n", 1}, // or by a heading
-        {std::string(511, 'k') + "=1\n", INTL_E_LINELONG},
-    };
-    for (const auto &c : cases) {
-        ASSERT_EQ(open("; c\n[s]\n" + c.line), INTL_OK);
-        EXPECT_EQ(section(), item("s", 0));
-        EXPECT_EQ(entry().status, c.status) << c.line;
-    }
-    // A faulty line in a skipped section fails the move to the next one.
-    ASSERT_EQ(open("; c\n[s]\nbroken\n[t]\n"), INTL_OK);
-    EXPECT_EQ(section(), item("s", 0));
-    EXPECT_EQ(section(), end(INTL_E_NOENTRY));
-}
-
-TEST_F(Locfile, HeadingNames) {
-    ASSERT_EQ(open("; c\n[file format]\n[ spaced ] trailing ] text\n[" + std::string(62, 'a') +
-                   "]\n[" + std::string(63, 'b') + "]\n"),
-              INTL_OK);
-    EXPECT_EQ(section(), item(" spaced ", 0));
-    EXPECT_EQ(section(), item(std::string(62, 'a').c_str(), 0));
-    EXPECT_EQ(section(), end(INTL_E_HEADING));
-    EXPECT_EQ(lf_.end_of_section, 1);
-    EXPECT_EQ(section(), end(INTL_E_HEADING));
-    ASSERT_EQ(open("; c\n[s]\n[open\n"), INTL_OK);
-    EXPECT_EQ(section(), item("s", 0));
-    EXPECT_EQ(section(), end(INTL_E_HEADING));
-}
-
-TEST_F(Locfile, UnreadValuesAreSkippedWithTheirContinuationLines) {
-    // Only an odd run of escape characters continues a line: C:\\ is a
-    // value ending in an escaped escape character.
-    ASSERT_EQ(open("; c\n[s]\na = 1, \\\n 2, \\\n 3\npath = C:\\\\\nnext = 1\nodd = \\\\\\\n"
-                   " x\nlast = 2\n"),
-              INTL_OK);
-    EXPECT_EQ(section(), item("s", 0));
-    EXPECT_EQ(entry(), item("a", 0));
-    EXPECT_EQ(entry(), item("path", 0));
-    EXPECT_EQ(entry(), item("next", 0));
-    EXPECT_EQ(entry(), item("odd", 0));
-    EXPECT_EQ(entry(), item("last", 0));
-    // Continuation lines made of escape characters alone: the run is counted
-    // to the start of the line and no further.
-    ASSERT_EQ(open("; c\n[s]\na = 1, \\\n\\\\\\\n x\nb = \\\n\\\\\nc = 3\n"), INTL_OK);
-    EXPECT_EQ(section(), item("s", 0));
-    EXPECT_EQ(entry(), item("a", 0));
-    EXPECT_EQ(entry(), item("b", 0));
-    EXPECT_EQ(entry(), item("c", 0));
-    // Unread continuation lines that run into a heading end the section.
-    ASSERT_EQ(open("; c\n[s]\na = 1, \\\n[t]\nb = 2\n"), INTL_OK);
-    EXPECT_EQ(section(), item("s", 0));
-    EXPECT_EQ(entry(), item("a", 0));
-    EXPECT_EQ(entry(), end());
-    EXPECT_EQ(section(), item("t", 0));
-    // A list that the value scanner ended continues nothing.
-    ASSERT_EQ(open("; c\n[s]\npath = C:\\\\\nnext = 1 ; note \\\nlast = 2\n"), INTL_OK);
-    EXPECT_EQ(section(), item("s", 0));
-    EXPECT_EQ(entry(), item("path", 0));
-    EXPECT_EQ(values(), (std::vector<Got>{item("C:\\", 0), end()}));
-    EXPECT_EQ(entry(), item("next", 0));
-    EXPECT_EQ(values(), (std::vector<Got>{item("1", 0), end()}));
-    EXPECT_EQ(entry(), item("last", 0));
-}
-
-// ---------------------------------------------------------------- values
-
-TEST_F(Locfile, ValueSyntax) {
-    const struct {
-        std::string text;
-        std::vector<Got> got;
-    } cases[] = {
-        {" a , b ,c\n", {item("a", 0), item("b", 0), item("c", 0), end()}},
-        {"\n", {item("", 0), end()}},
-        {" a,\n", {item("a", 0), item("", 0), end()}},
-        {" \"x, y ; z \" , 'q'\n", {item("x, y ; z ", 0), item("q", 0), end()}},
-        {" \"it's\"\n", {item("it's", 0), end()}},
-        {" \"say \"\"hi\"\"\", next\n", {item("say \"hi\"", 0), item("next", 0), end()}},
-        {" a\"\" 'b' c\"d\"  \n", {item("a b cd", 0), end()}},
-        {" \"\"\n", {item("", 0), end()}},
-        {" a  \"\"\n", {item("a  ", 0), end()}},
-        {" \"open, still\n", {item("open, still", 0), end()}},
-        {" a ; b, c\n", {item("a", 0), end()}},
-        // Blanks inside a value stay, around a '0' that opens no hexadecimal run too.
-        {" a 0 b 0  \n", {item("a 0 b 0", 0), end()}},
-        {" 0x41, 0x4142, ab0x41yz, 0x41cd, 0xg, 0x41 42\n",
-         {item("A", 0), item("AB", 0), item("abAyz", 0), item("A\xCD", 0), item("g", 0),
-          item("A 42", 0), end()}},
-        {" \"0x41\", 0X41\n", {item("0x41", 0), item("0X41", 0), end()}},
-        {" 0x4A4b, 0xFf\n", {item("JK", 0), item("\xFF", 0), end()}},
-        {" 0x414\n", {end(INTL_E_ODDHEX), item("", 0), end()}},
-        {" 0x4g, b\n", {end(INTL_E_ODDHEX), item("", 0), item("b", 0), end()}},
-        {" a\\,b, x\\;c, \"\\\"\", e\\ \n",
-         {item("a,b", 0), item("x;c", 0), item("\"", 0), item("e ", 0), end()}},
-        // Before a value the escape character only continues lines.
-        {" \\ \\x\n", {item("x", 0), end()}},
-        {" \\;c\n", {item("", 0), end()}},
-        {" a\\\n  b, c\n", {item("a  b", 0), item("c", 0), end()}},
-        {" \\\n  b\n", {item("b", 0), end()}},
-        // A tab is as blank as a space, around values and before a continuation.
-        {"\ta\t,\tb\t\n", {item("a", 0), item("b", 0), end()}},
-        {"\t\\\n\t b\n", {item("b", 0), end()}},
-        {" a\\\n[t]\n", {item("a", 0), end()}},
-        {" \\\n[t]\n", {end()}},
-        {" a\\\n", {item("a", 0), end()}},
-        {" a, \\\n" + std::string(511, 'x') + "\n", {item("a", 0), end(INTL_E_LINELONG)}},
-        {" a\\\n" + std::string(511, 'x') + "\n", {end(INTL_E_LINELONG)}},
-    };
-    for (const auto &c : cases) {
-        open_entry(c.text);
-        EXPECT_EQ(values(), c.got) << c.text;
-    }
-}
-
-TEST_F(Locfile, BrokenHexPairStopsAtTheNewline) {
-    open_entry(" 0x414\n");
-    EXPECT_EQ(value(), end(INTL_E_ODDHEX));
-    EXPECT_EQ(lf_.linepos, lf_.linelen);
-}
-
-TEST_F(Locfile, SeparatorAndEscapeEntriesDeliverTheirCharacter) {
-    ASSERT_EQ(open("; c\n[s]\nlist_separator = ,\nescape = \\\nescape = \\ x\nnext = 1\n"),
-              INTL_OK);
-    EXPECT_EQ(section(), item("s", 0));
-    EXPECT_EQ(entry(), item("list_separator", 0));
-    EXPECT_EQ(values(), (std::vector<Got>{item(",", 0), item("", 0), end()}));
-    EXPECT_EQ(entry(), item("escape", 0));
-    EXPECT_EQ(values(), (std::vector<Got>{item("\\", 0), end()}));
-    EXPECT_EQ(entry(), item("escape", 0));
-    EXPECT_EQ(values(), (std::vector<Got>{item("\\", 0), item("x", 0), end()}));
-    EXPECT_EQ(entry(), item("next", 0));
-    // Met inside a value, the escape character is delivered alone without
-    // being consumed, so the next value delivers it again.
-    ASSERT_EQ(open("; c\n[s]\nescape = a\\b\n"), INTL_OK);
-    EXPECT_EQ(section(), item("s", 0));
-    EXPECT_EQ(entry(), item("escape", 0));
-    EXPECT_EQ(values(), (std::vector<Got>{item("\\", 0), item("\\", 0), item("b", 0), end()}));
-}
-
-TEST_F(Locfile, LongValuesComeInPieces) {
-    const std::string a(300, 'a');
-    const struct {
-        std::string text;
-        std::vector<Got> got;
-    } cases[] = {
-        {" " + a + "\\\n" + std::string(300, 'b') + "\n",
-         {item((a + std::string(212, 'b')).c_str(), 1), item(std::string(88, 'b').c_str(), 0),
-          end()}},
-        {" " + a + "\\\n" + std::string(212, 'b') + "\n",
-         {item((a + std::string(212, 'b')).c_str(), 1), item("", 0), end()}},
-        // A piece is cut after exactly 512 bytes, blanks included ...
-        {" " + a + "\\\n" + std::string(210, 'b') + "   c\n",
-         {item((a + std::string(210, 'b') + "  ").c_str(), 1), item("c", 0), end()}},
-        // ... outside quotes the next piece starts like any value ...
-        {" " + a + "\\\n" + std::string(212, 'b') + "  c\n",
-         {item((a + std::string(212, 'b')).c_str(), 1), item("c", 0), end()}},
-        // ... inside quotes it resumes exactly where the piece was cut.
-        {" \"" + a + "\\\n" + std::string(212, 'b') + "  \\,c\", d\n",
-         {item((a + std::string(212, 'b')).c_str(), 1), item("  ,c", 0), item("d", 0), end()}},
-    };
-    for (const auto &c : cases) {
-        open_entry(c.text);
-        EXPECT_EQ(values(), c.got);
-    }
-}
-
-TEST_F(Locfile, PieceStateIsDroppedByTheNextEntry) {
-    open_entry(" \"" + std::string(300, 'a') + "\\\n" + std::string(250, 'a') + "\"\nm = 'x'\n");
-    EXPECT_EQ(value().status, 1);
-    EXPECT_EQ(lf_.isquoted, 1);
-    EXPECT_EQ(entry(), item("m", 0));
-    EXPECT_EQ(lf_.isquoted, 0);
-    EXPECT_EQ(values(), (std::vector<Got>{item("x", 0), end()}));
-}
-
-// ---------------------------------------------------------------- datetime
-
-// Copies text, which must fit, into a fixed field.
-template <std::size_t W> void set(char (&field)[W], const std::string &text) {
-    ASSERT_LT(text.size(), W);
-    std::memcpy(field, text.c_str(), text.size() + 1);
-}
-
+// What the datetime call gives for a section without entries.
 INTL_DATEINFO defaults() {
+    INTL_LOCFILE lf{};
+    lf.eof = lf.end_of_section = 1;
     INTL_DATEINFO d{};
-    const char *months[] = {"January", "February", "March",     "April",   "May",      "June",
-                            "July",    "August",   "September", "October", "November", "December"};
-    const char *shorts[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    const char *days[] = {"Monday", "Tuesday",  "Wednesday", "Thursday",
-                          "Friday", "Saturday", "Sunday"};
-    for (int i = 0; i < 12; ++i) {
-        set(d.months[i], months[i]);
-        set(d.shortmonths[i], shorts[i]);
-    }
-    for (int i = 0; i < 7; ++i)
-        set(d.days[i], days[i]);
-    d.firstday = 7;
-    set(d.dateorder, "mdy");
-    d.is12hour = 1;
+    EXPECT_EQ(intl_datetime(&lf, &d), INTL_OK);
     return d;
 }
 
-bool same_date(const INTL_DATEINFO &a, const INTL_DATEINFO &b) {
-    for (int i = 0; i < 12; ++i)
-        if (std::string(a.months[i]) != b.months[i] ||
-            std::string(a.shortmonths[i]) != b.shortmonths[i])
-            return false;
-    for (int i = 0; i < 7; ++i)
-        if (std::string(a.days[i]) != b.days[i])
-            return false;
-    return a.firstday == b.firstday && std::string(a.dateorder) == b.dateorder &&
-           a.is12hour == b.is12hour;
-}
+// How much of each section a walk reads.
+enum Depth { sections, names, first_values, values };
 
-// Names "<prefix>1" to "<prefix><count>", separated by commas.
-std::string names(int count, const char *prefix) {
-    std::string text;
-    for (int i = 1; i <= count; ++i)
-        text.append(i > 1 ? "," : "").append(prefix).append(std::to_string(i));
-    return text;
-}
-
-template <std::size_t N, std::size_t W>
-void set_names(char (&fields)[N][W], int count, const char *prefix) {
-    for (int i = 0; i < count; ++i) {
-        char name[16];
-        std::snprintf(name, sizeof name, "%s%d", prefix, i + 1);
-        set(fields[i], name);
-    }
-}
-
-TEST_F(Locfile, DatetimeEntries) {
-    using Change = void (*)(INTL_DATEINFO &);
-    const auto none = [](INTL_DATEINFO &) {};
-    const auto european = [](INTL_DATEINFO &d) {
-        d.firstday = 1;
-        set(d.dateorder, "dmy");
-        d.is12hour = 0;
-    };
-    const struct {
-        std::string section;
-        INTL_INT rc;
-        Change change;
-    } cases[] = {
-        {"", INTL_OK, none},
-        {"other = 1\\\n months = x\n", INTL_OK, none},
-        {"first day = 1\n date format = dmy\ntime format =  24 \n", INTL_OK, european},
-        // Only the first character of firstday counts; a second dateformat
-        // ends the reading unapplied.
-        {"firstday=10\ndateformat=dmyx\ntimeformat=24, 12\ndateformat=ymd\nfirstday=3\n", INTL_OK,
-         european},
-        {"months=" + names(13, "m") + "\n", INTL_OK,
-         [](INTL_DATEINFO &d) { set_names(d.months, 12, "m"); }},
-        {"months=" + names(11, "m") + "\n", INTL_E_FEWMONTHS,
-         [](INTL_DATEINFO &d) { set_names(d.months, 11, "m"); }},
-        {"shortmonths=" + names(12, "s") + "\ndays=" + names(7, "d") + "\n", INTL_OK,
-         [](INTL_DATEINFO &d) { set_names(d.shortmonths, 12, "s"), set_names(d.days, 7, "d"); }},
-        {"shortmonths=" + names(11, "s") + "\n", INTL_E_FEWSHORTMONTHS,
-         [](INTL_DATEINFO &d) { set_names(d.shortmonths, 11, "s"); }},
-        {"days=" + names(6, "d") + "\n", INTL_E_FEWDAYS,
-         [](INTL_DATEINFO &d) { set_names(d.days, 6, "d"); }},
-        {"months = 0x4\n", INTL_E_ODDHEX, none},
-        {"shortmonths = 0x4\n", INTL_E_FEWSHORTMONTHS, none},
-        {"days = \\\n", INTL_E_FEWDAYS, none},
-        {"firstday = 0\n", INTL_E_FIRSTDAY, none},
-        {"firstday = 8\n", INTL_E_FIRSTDAY, none},
-        {"firstday =\n", INTL_E_FIRSTDAY, none},
-        {"firstday = \\\n", INTL_E_NOVALUE, none},
-        {"dateformat = \\\n", INTL_E_NOVALUE, none},
-        {"timeformat = \\\n", INTL_E_NOVALUE, none},
-        {"dateformat = ymd\ndateformat = md\n", INTL_OK,
-         [](INTL_DATEINFO &d) { set(d.dateorder, "ymd"); }},
-        {"dateformat = md\n", INTL_E_DATEORDER, none},
-        {"dateformat = ddy\n", INTL_E_DUPDATEFMT,
-         [](INTL_DATEINFO &d) { set(d.dateorder, "ddy"); }},
-        {"timeformat = 24h\n", INTL_E_TIMEFORMAT, none},
-        {"timeformat = \" 24 \"\n", INTL_E_TIMEFORMAT, none},
-        {"timeformat = 24\nbroken\n", INTL_E_NOENTRY, [](INTL_DATEINFO &d) { d.is12hour = 0; }},
-    };
-    for (const auto &c : cases) {
-        open_entry("1\n" + c.section);
+// A section read: a datetime section first by its call, then " entry" per entry, "=value" per
+// value, "+" after a piece, "!CODE" per failure (a broken hexadecimal pair ends no list).
+void read_section(INTL_LOCFILE &lf, Depth depth, std::string &out, INTL_INT &status) {
+    if (std::strcmp(lf.section, "datetime") == 0) {
         INTL_DATEINFO got;
         std::memset(&got, 0x55, sizeof got);
-        EXPECT_EQ(intl_datetime(&lf_, &got), c.rc) << c.section;
-        INTL_DATEINFO want = defaults();
-        c.change(want);
-        EXPECT_TRUE(same_date(got, want)) << c.section;
+        const INTL_INT rc = intl_datetime(&lf, &got);
+        out.append(rc == INTL_OK ? "" : code(rc)).append(changes(got, defaults()));
     }
-    INTL_DATEINFO info;
-    EXPECT_EQ(intl_datetime(nullptr, &info), INTL_E_BADLOCFILE);
-    EXPECT_EQ(intl_datetime(&lf_, nullptr), INTL_E_NODATEINFO);
-}
-
-TEST_F(Locfile, DatetimeNamesLongerThanTheirFieldAreRefused) {
-    using Field = char *(*)(INTL_DATEINFO &, int);
-    const struct {
-        const char *entry;
-        int count;
-        std::size_t longest;
-        Field field;
-    } kinds[] = {
-        {"months", 12, 20, [](INTL_DATEINFO &d, int i) { return d.months[i]; }},
-        {"shortmonths", 12, 9, [](INTL_DATEINFO &d, int i) { return d.shortmonths[i]; }},
-        {"days", 7, 30, [](INTL_DATEINFO &d, int i) { return d.days[i]; }},
-    };
-    for (const auto &k : kinds) {
-        for (std::size_t length : {k.longest, k.longest + 1}) {
-            const std::string name(length, '\xE9');
-            std::string text = std::string(k.entry) + " = a, " + name;
-            for (int i = 2; i < k.count; ++i)
-                text += ", z";
-            open_entry("1\n" + text + "\n");
-            INTL_DATEINFO got;
-            const bool fits = length == k.longest;
-            EXPECT_EQ(intl_datetime(&lf_, &got), fits ? INTL_OK : INTL_E_VALUELONG) << text;
-            INTL_DATEINFO want = defaults();
-            EXPECT_STREQ(k.field(got, 0), "a");
-            EXPECT_STREQ(k.field(got, 1), fits ? name.c_str() : k.field(want, 1));
-            EXPECT_STREQ(k.field(got, 2), fits ? "z" : k.field(want, 2));
+    while (const char *entry = depth > sections ? intl_nextentry(&lf, &status) : nullptr) {
+        out.append(" ").append(entry);
+        for (int n = 0; n < (depth == values ? 20 : depth == first_values); ++n) {
+            const char *value = intl_nextvalue(&lf, &status);
+            if (value != nullptr)
+                out.append("=").append(value).append(status == 1 ? "+" : "");
+            else if (status != 1)
+                out += code(status);
+            if (value == nullptr && status != INTL_E_ODDHEX)
+                break;
         }
     }
 }
 
-TEST_F(Locfile, SecondDateformatStopsTheSectionUnread) {
-    ASSERT_EQ(open("; c\n[d]\ndateformat = ymd\ndateformat = dmy\ntimeformat = 24\n[next]\n"),
-              INTL_OK);
-    EXPECT_EQ(section(), item("d", 0));
-    INTL_DATEINFO info;
-    EXPECT_EQ(intl_datetime(&lf_, &info), INTL_OK);
-    EXPECT_STREQ(info.dateorder, "ymd");
-    EXPECT_EQ(info.is12hour, 1);
-    EXPECT_EQ(entry(), item("timeformat", 0));
-    EXPECT_EQ(section(), item("next", 0));
+// A file read through: settings, "[section]" and what read_section gives, "!CODE" per failure.
+std::string walk(const std::string &path, Depth depth = values) {
+    INTL_LOCFILE lf;
+    const INTL_INT rc = intl_open(path.c_str(), &lf);
+    std::string out = rc == INTL_OK ? settings(lf) : std::string("open").append(code(rc));
+    INTL_INT status = rc == INTL_OK ? 0 : 1;
+    while (const char *section = rc == INTL_OK ? intl_nextsection(&lf, &status) : nullptr) {
+        out.append("[").append(section).append("]");
+        read_section(lf, depth, out, status);
+        if (status != 1 && status != 0)
+            out += code(status);
+    }
+    out += status == 1 ? "" : code(status);
+    return out.append(intl_close(&lf) == INTL_OK ? "" : " close failed");
 }
 
-// ---------------------------------------------------------------- the shipped sample
+std::string file(const std::string &bytes) {
+    static TempDir dir;
+    static int files = 0;
+    return dir.write(std::to_string(files++), bytes);
+}
 
-TEST_F(Locfile, ShippedDatetimeFileWalksEndToEnd) {
-    ASSERT_EQ(intl_open(INTL_TEST_DATA_DIR "/locale/datetime.loc", &lf_), INTL_OK);
-    opened_ = true;
-    EXPECT_EQ(intl_getversion(&lf_), 420);
-    EXPECT_EQ(section(), item("languages", 0));
-    std::vector<std::string> names;
-    while (entry().delivered)
-        names.push_back(lf_.entry + std::string("=") + value().text);
-    EXPECT_EQ(names, (std::vector<std::string>{"english=English",
-                                               "french=Fran\xE7"
-                                               "ais",
-                                               "german=Deutsch", "spanish=Espa\xF1ol",
-                                               "japanese=\x93\xFA\x96\x7B\x8C\xEA"}));
-    struct Language {
-        const char *section, *august, *february, *wednesday, *december;
-        INTL_INT firstday;
-        const char *dateorder;
-        INTL_INT is12hour;
-    };
-    const Language languages[] = {
-        {"english", "August", "Feb", "Wednesday", "December", 7, "mdy", 1},
-        {"french", "ao\xFBt", "f\xE9vr.", "mercredi",
-         "d\xE9"
-         "cembre",
-         1, "dmy", 0},
-        {"german", "August", "Feb", "Mittwoch", "Dezember", 1, "dmy", 0},
-        {"spanish", "agosto", "feb", "mi\xE9rcoles", "diciembre", 1, "dmy", 0},
-        {"japanese", "\x38\x8C\x8E", "\x32\x8C\x8E", "\x90\x85\x97\x6A\x93\xFA", "\x31\x32\x8C\x8E",
-         7, "ymd", 0},
-    };
-    for (const auto &l : languages) {
-        EXPECT_EQ(section(), item(l.section, 0));
-        INTL_DATEINFO info;
-        ASSERT_EQ(intl_datetime(&lf_, &info), INTL_OK) << l.section;
-        EXPECT_STREQ(info.months[7], l.august);
-        EXPECT_STREQ(info.months[11], l.december);
-        EXPECT_STREQ(info.shortmonths[1], l.february);
-        EXPECT_STREQ(info.days[2], l.wednesday);
-        EXPECT_EQ(info.firstday, l.firstday);
-        EXPECT_STREQ(info.dateorder, l.dateorder);
-        EXPECT_EQ(info.is12hour, l.is12hour);
+// clang-format off
+struct Row { std::string bytes, transcript; Depth depth = values; };
+// clang-format on
+
+// Each row's file, after prefix, walked; the transcript after its prefix.
+void check(const std::vector<Row> &rows, const std::string &prefix = "",
+           const std::string &transcript_prefix = "") {
+    for (const Row &row : rows)
+        EXPECT_EQ(walk(file(prefix + row.bytes), row.depth), transcript_prefix + row.transcript)
+            << row.bytes;
+}
+
+TEST(Locfile, OpeningSectionsAndEntriesFollowTheFilesOwnSyntax) {
+    const std::string n62(62, 'n'), ff = "; c\n[file format]\n";
+    // clang-format off
+    check({
+        {"", "open!NOCOMMENT"}, {"\n  \n\t\n", "open!FILEFORMAT"},
+        {"; a\n  ; b\n", "open!FILEFORMAT"}, {std::string(511, ';') + "\n[s]\n", "open!LINELONG"},
+        {"; a\n" + std::string(511, 'x') + "\n[s]\n", "open!FILEFORMAT"},
+        {"; a\n  [s]\n", "open!FILEFORMAT"}, // every heading begins in column one
+        {"; a\n[s]", "open!FILEFORMAT"},     // no newline: never read
+        {"\n   ; comment\n\n[first]\nk = a, b\n", "[first] k=a=b"},
+        {"# comment\n<file format>\nversion = 5\nlist_separator = \";\"\nescape = /\n<s> note\n"
+         "k = a;b,c # x/;y\nfirst/\nsecond = 1\n", "v500c#l<r>s;e/[s] k=a=b,c first/second=1"},
+        {"[c]\n[file format]\n(file format)\nversion = 4\n(s)\n", "v400c[l(r)[s]"}, // [ comments
+        {"; c\r\n[file format]  \r\nversion = 4.1\r\n[s]\r\n", "v410[s]"},
+        {"; c\n[\nversion = 4\n", "r[!HEADING"}, // a heading of one character names no section
+    });
+    check({
+        {"version = 4.10\n", "open!BADVERSION"}, {"version = 4.2.10\n", "open!GENERAL"},
+        {"version =\n", "open!GENERAL"}, {"version = 4.\n", "open!BADVERSION"},
+        {"version = 123\n", "open!BADVERSION"}, {"version = 0x4\n", "open!NOVALUE"},
+        {"list_separator = \\\n[s]\n", "open!NOVALUE"}, {"broken\n", "open!NOENTRY"},
+        {"version = 4\n", "v400"}, {"version = 4.2.0\n[s]\n", "[s]"}, {"version = '5.1'\n", "v510"},
+        {"version = 12.1.3\n", "v1213"}, {"escape = \\\n[s]\n", "[s]"},
+        // A separator or escape at the end of its line swallows no line; others are passed over.
+        {"author = me\nlist_separator = ,\nescape = \\\nversion = 5\n[s]\n", "v500[s]"},
+        // A newline made a syntax character never passes the line.
+        {"list_separator = 0x0a\n[s]\nk = a b\nm = \"x\n", "s\n[s] k=a b m=x"},
+        {"escape = 0x0a\nlist_separator = \"\"\n[s]\nk = a,b\nm = 1\n", "s\0e\n[s] k=a,b m=1"s},
+        {"[ spaced ] trailing ] text\n[" + n62 + "]\n[" + n62 + "n]\n",
+         "[ spaced ][" + n62 + "]!HEADING"},
+    }, ff);
+    check({
+        {"\n  ; note\n\tfirst day = 7\n =x\n" + n62 + "=1\n[empty]\n[last]\nk = 1\nm = 2",
+         " firstday=7 =x " + n62 + "=1[empty][last] k=1"},
+        {"k = 1\n[t]\n[u]\nm = 2\n", "[t][u]", sections}, {"[open\n", "!HEADING"},
+        {"broken\n[t]\n", "!NOENTRY", sections}, // fails the move to the next section
+        // Only an odd run of escape characters continues a line: C:\\ ends in an escaped escape.
+        {"a = 1, \\\n 2, \\\n 3\npath = C:\\\\\nnext = 1\nodd = \\\\\\\n x\nlast = 2\n",
+         " a path next odd last", names},
+        // A run of escape characters alone on a line is counted to its start and no further.
+        {"a = 1, \\\n\\\\\\\n x\nb = \\\n\\\\\nc = 3\n", " a b c", names},
+        {"a = 1, \\\n[t]\nb = 2\n", " a[t] b", names},
+        // A list that the value scanner ended continues nothing.
+        {"path = C:\\\\\nnext = 1 ; note \\\nlast = 2\n", " path=C:\\ next=1 last=2"},
+        // The separator and escape entries deliver their character; met inside a value, the
+        // escape character is delivered alone, not consumed, so the next value delivers it again.
+        {"list_separator = ,\nescape = \\\nescape = \\ x\nnext = 1\n",
+         " list_separator=,= escape=\\ escape=\\=x next=1"},
+        {"escape = a\\b\n", " escape=\\=\\=b"},
+        // A piece's quoting is dropped by the next entry.
+        {"k = \"" + std::string(300, 'a') + "\\\n" + std::string(250, 'a') + "\"\nm = 'x'\n",
+         " k=" + std::string(512, 'a') + "+ m=x", first_values},
+        {std::string(63, 'n') + "=1\n", "!ENTRYLONG"}, {"no equals sign\n", "!NOENTRY"}, // faulty
+        {"k ; note = 1\n", " k;note=1"}, // a comment after a name belongs to it
+        {"k ; note\n", "!NOENTRY"}, {"  [t]\n", "!NOENTRY"}, {"na\\\n\n", "!NOENTRY"},
+        {"na\\\n", ""}, {"na\\\n[t]\n", "[t]"}, // a name broken off by the end or a heading
+        {std::string(511, 'k') + "=1\n", "!LINELONG"}, {"a\0b = 1\n"s, "!LINELONG"},
+    }, "; c\n[s]\n", "[s]");
+    // clang-format on
+}
+
+// The values of entry k: its value text, what reading them gives.
+TEST(Locfile, ValuesFollowQuotesEscapesHexRunsAndPieces) {
+    const std::string a(300, 'a'), b210(210, 'b'), b212(212, 'b'), b300(300, 'b');
+    // clang-format off
+    check({
+        {" a , b ,c\n", "=a=b=c"}, {"\n", "="}, {" a,\n", "=a="}, {" \"\"\n", "="},
+        {" \"x, y ; z \" , 'q'\n", "=x, y ; z =q"}, {" \"it's\"\",b\"\n", "=it's\",b"},
+        {" \"say \"\"hi\"\"\", next\n", "=say \"hi\"=next"}, {" a\"\" 'b' c\"d\"  \n", "=a b cd"},
+        {" a  \"\"\n", "=a  "}, {" \"open, still\n", "=open, still"}, {" a ; b, c\n", "=a"},
+        // Blanks inside a value stay, around a '0' that opens no hexadecimal run too.
+        {" a 0 b 0  \n", "=a 0 b 0"},
+        {" 0x41, 0x4142, ab0x41yz, 0x41cd, 0xg, 0x41 42\n", "=A=AB=abAyz=A\xCD=g=A 42"},
+        {" \"0x41\", 0X41\n", "=0x41=0X41"}, {" 0x4A4b, 0xFf\n", "=JK=\xFF"},
+        {" 0x414\n", "!ODDHEX="}, {" 0x4g, b\n", "!ODDHEX==b"},
+        {" a\\,b, x\\;c, \"\\\"\", e\\ \n", "=a,b=x;c=\"=e "},
+        // Before a value the escape character only continues lines.
+        {" \\ \\x\n", "=x"}, {" \\;c\n", "="}, {" a\\\n  b, c\n", "=a  b=c"}, {" \\\n  b\n", "=b"},
+        {"\ta\t,\tb\t\n", "=a=b"}, {"\t\\\n\t b\n", "=b"}, // a tab is as blank as a space
+        {" a\\\n[t]\n", "=a[t]"}, {" \\\n[t]\n", "[t]"}, {" a\\\n", "=a"},
+        {" " + std::string(506, 'x') + "\n", "=" + std::string(506, 'x')}, // a line of 510
+        {" a, \\\n" + std::string(511, 'x') + "\n", "=a!LINELONG"},
+        {" a\\\n" + std::string(511, 'x') + "\n", "!LINELONG"},
+        // A piece is cut after exactly 512 bytes, blanks included; outside quotes the next piece
+        // starts like any value, inside quotes it resumes exactly where the piece was cut.
+        {" " + a + "\\\n" + b300 + "\n", "=" + a + b212 + "+=" + b300.substr(212)},
+        {" " + a + "\\\n" + b212 + "\n", "=" + a + b212 + "+="},
+        {" " + a + "\\\n" + b210 + "   c\n", "=" + a + b210 + "  +=c"},
+        {" " + a + "\\\n" + b212 + "  c\n", "=" + a + b212 + "+=c"},
+        {" \"" + a + "\\\n" + b212 + "  \\,c\", d\n", "=" + a + b212 + "+=  ,c=d"},
+    }, "; c\n[s]\nk =", "[s] k");
+    // clang-format on
+}
+
+// A datetime section: what its call failed with, what it changed and the
+// entries it left.
+TEST(Locfile, DatetimeEntriesChangeTheDefaultsOrFailWithTheirCode) {
+    EXPECT_EQ(changes(defaults(), {}),
+              " months=January,February,March,April,May,June,July,August,September,October,"
+              "November,December short=Jan,Feb,Mar,Apr,May,Jun,Jul,Aug,Sep,Oct,Nov,Dec days=Monday,"
+              "Tuesday,Wednesday,Thursday,Friday,Saturday,Sunday first=7 order=mdy 12h=1");
+    // clang-format off
+    const std::string m11 = "m1,m2,m3,m4,m5,m6,m7,m8,m9,m10,m11", d6 = "d1,d2,d3,d4,d5,d6",
+        s11 = "s1,s2,s3,s4,s5,s6,s7,s8,s9,s10,s11";
+    const std::string z10 = ",z,z,z,z,z,z,z,z,z,z", m20 = "a," + std::string(20, '\xE9') + z10,
+        s9 = "a," + std::string(9, '\xE9') + z10,
+        d30 = "a," + std::string(30, '\xE9') + z10.substr(10);
+    check({
+        {"", ""}, {"other = 1\\\n months = x\n", ""},
+        {"first day = 1\n date format = dmy\ntime format =  24 \n", " first=1 order=dmy 12h=0"},
+        // Only the first character of firstday counts; a second dateformat ends the reading.
+        {"firstday=10\ndateformat=dmyx\ntimeformat=24, 12\ndateformat=ymd\nfirstday=3\n",
+         " first=1 order=dmy 12h=0 firstday=3"},
+        {"months=" + m11 + ",m12,m13\n", " months=" + m11 + ",m12"},
+        {"months=" + m11 + "\n", "!FEWMONTHS months=" + m11 + ",December"},
+        {"shortmonths=" + s11 + ",s12\ndays=" + d6 + ",d7\n",
+         " short=" + s11 + ",s12 days=" + d6 + ",d7"},
+        {"shortmonths=" + s11 + "\n", "!FEWSHORTMONTHS short=" + s11 + ",Dec"},
+        {"days=" + d6 + "\n", "!FEWDAYS days=" + d6 + ",Sunday"},
+        {"months = 0x4\n", "!ODDHEX"}, {"shortmonths = 0x4\n", "!FEWSHORTMONTHS"},
+        {"days = \\\n", "!FEWDAYS"}, {"firstday = 0\n", "!FIRSTDAY"},
+        {"firstday = 8\n", "!FIRSTDAY"}, {"firstday =\n", "!FIRSTDAY"},
+        {"firstday = \\\n", "!NOVALUE"},
+        {"dateformat = \\\n", "!NOVALUE"}, {"timeformat = \\\n", "!NOVALUE"},
+        {"dateformat = ymd\ndateformat = md\ntimeformat = 24\n", " order=ymd timeformat=24"},
+        {"dateformat = md\n", "!DATEORDER"}, {"dateformat = ddy\n", "!DUPDATEFMT order=ddy"},
+        {"timeformat = 24h\n", "!TIMEFORMAT"}, {"timeformat = \" 24 \"\n", "!TIMEFORMAT"},
+        {"timeformat = 24\nbroken\n", "!NOENTRY 12h=0"},
+        // Names up to their field's room are taken; a longer one fails the list.
+        {"months = " + m20 + "\n", " months=" + m20}, {"days = " + d30 + "\n", " days=" + d30},
+        {"shortmonths = " + s9 + "\n", " short=" + s9},
+        {"months = a,\xE9" + m20.substr(2) + "\n",
+         "!VALUELONG months=a,February,March,April,May,June,July,August,September,October,November,"
+         "December"},
+        {"shortmonths = a,\xE9" + s9.substr(2) + "\n",
+         "!VALUELONG short=a,Feb,Mar,Apr,May,Jun,Jul,Aug,Sep,Oct,Nov,Dec"},
+        {"days = a,\xE9" + d30.substr(2) + "\n",
+         "!VALUELONG days=a,Tuesday,Wednesday,Thursday,Friday,Saturday,Sunday"},
+    }, "; c\n[datetime]\n", "[datetime]");
+    // clang-format on
+}
+
+TEST(Locfile, NullArgumentsFailWithTheirCodesAndASecondCloseFreesNothing) {
+    using Scan = char *(*)(INTL_LOCFILE *, INTL_INT *);
+    for (int n = 0; Scan scan : {intl_nextline, intl_nextsection, intl_nextentry, intl_nextvalue,
+                                 intl_nextline}) {
+        INTL_LOCFILE lf{};
+        (++n == 5 ? lf.end_of_section : lf.eof) = 1; // the last: a heading stops lines
+        INTL_INT status = 99, at_end = 99;
+        EXPECT_TRUE(!scan(&lf, nullptr) && !scan(nullptr, &status) && !scan(&lf, &at_end) &&
+                    status == INTL_E_BADLOCFILE && at_end == 1);
     }
-    EXPECT_EQ(section(), end());
-    EXPECT_EQ(intl_linenum(&lf_), 68);
+    EXPECT_EQ(walk(file("") + ".missing"), "open!-151 close failed"); // nothing to release
+    INTL_LOCFILE lf{};
+    INTL_DATEINFO info;
+    INTL_IOCS *stream = intl_iocsfopen(file("; c\n\n[s]\n").c_str(), 1);
+    // clang-format off
+    const std::vector<INTL_INT> got = {intl_linenum(nullptr), intl_open(nullptr, &lf),
+        intl_open("x", nullptr), intl_fopen(nullptr, &lf), intl_fopen(stream, nullptr),
+        intl_fopen(stream, &lf), intl_linenum(&lf), intl_datetime(nullptr, &info),
+        intl_datetime(&lf, nullptr), intl_close(&lf), intl_close(&lf), intl_close(nullptr),
+        intl_getversion(nullptr)};
+    EXPECT_EQ(got, (std::vector<INTL_INT>{INTL_E_BADLOCFILE, INTL_E_NOLOCNAME, INTL_E_BADLOCFILE,
+        INTL_E_BADFILE, INTL_E_BADLOCFILE, INTL_OK, 3, INTL_E_BADLOCFILE, INTL_E_NODATEINFO,
+        INTL_OK, INTL_E_CLOSE, INTL_E_BADLOCFILE, INTL_E_GENERAL})); // a second close frees nothing
+    // clang-format on
 }
 
 } // namespace

@@ -16,6 +16,9 @@
 
 namespace intl {
 
+// The stream's open-mode code for reading an existing file.
+constexpr INTL_INT open_read_only = 1;
+
 // Copies text into a fixed field and terminates it; false, with the field
 // untouched, when text and its terminator do not fit.
 inline bool copy_text(std::span<char> field, std::string_view text) {

@@ -4,6 +4,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
 #include <pwd.h>
 
 namespace {
@@ -22,33 +23,34 @@ INTL_INT copy_directory(char *buf, std::size_t room, const char *dir, std::size_
     return static_cast<INTL_INT>(len);
 }
 
+// Releases a scratch buffer taken from the heap.
+struct FreeScratch {
+    void operator()(char *scratch) const { comn_free(scratch); }
+};
+
 // Home directory of the user "korvan", copied into buf; its length, -7 when
-// it does not fit, -156 when there is no such user.
+// it does not fit, -156 when there is no such user. The lookup's scratch
+// buffer is on the stack first, then doubled on the heap while it is short.
 INTL_INT korvan_home(char *buf, std::size_t room) {
     std::array<char, 4096> small;
-    char *scratch = small.data();
+    std::unique_ptr<char, FreeScratch> large;
     std::size_t scratchlen = small.size();
-    INTL_INT result = INTL_E_NOUSER;
     for (;;) {
         passwd entry{};
         passwd *found = nullptr;
-        const int rc = getpwnam_r("korvan", &entry, scratch, scratchlen, &found);
-        if (rc == ERANGE && scratchlen < (1u << 20)) {
-            if (scratch != small.data())
-                comn_free(scratch);
-            scratchlen *= 2;
-            scratch = static_cast<char *>(comn_malloc(static_cast<INTL_UINT>(scratchlen)));
-            if (scratch == nullptr)
-                return INTL_E_NOMEM;
-            continue;
+        const int rc =
+            getpwnam_r("korvan", &entry, large ? large.get() : small.data(), scratchlen, &found);
+        if (rc != ERANGE || scratchlen >= (1u << 20)) {
+            if (rc != 0 || found == nullptr || found->pw_dir == nullptr)
+                return INTL_E_NOUSER;
+            return copy_directory(buf, room, found->pw_dir, std::strlen(found->pw_dir));
         }
-        if (rc == 0 && found != nullptr && found->pw_dir != nullptr)
-            result = copy_directory(buf, room, found->pw_dir, std::strlen(found->pw_dir));
-        break;
+        scratchlen *= 2;
+        large.reset(); // the shorter buffer goes before the longer one comes
+        large.reset(static_cast<char *>(comn_malloc(static_cast<INTL_UINT>(scratchlen))));
+        if (large == nullptr)
+            return INTL_E_NOMEM;
     }
-    if (scratch != small.data())
-        comn_free(scratch);
-    return result;
 }
 
 } // namespace

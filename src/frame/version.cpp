@@ -11,6 +11,9 @@
 #ifndef INTL_BUILD_HOST_RELEASE
 #define INTL_BUILD_HOST_RELEASE "Linux"
 #endif
+#ifndef INTL_BUILD_DATE
+#define INTL_BUILD_DATE "Jan 01 1970 00:00:00"
+#endif
 
 namespace {
 
@@ -18,7 +21,7 @@ constexpr const char version_text[] =
     // product and library/release/patch/driver/platform/host OS release/
     // threading model/build number/build kind/build date and time
     "Korvan Intl-Library libintl_r/" INTL_RELEASE "/" INTL_PATCH_LEVEL
-    "/0/Linux Intel/" INTL_BUILD_HOST_RELEASE "/Native Threads/1/DEBUG/" __DATE__ " " __TIME__;
+    "/0/Linux Intel/" INTL_BUILD_HOST_RELEASE "/Native Threads/1/DEBUG/" INTL_BUILD_DATE;
 
 const char *const intl__Vdate = version_text;
 

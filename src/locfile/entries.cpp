@@ -5,6 +5,7 @@ namespace {
 
 using intl::loc::at_line_end;
 using intl::loc::char_at;
+using intl::loc::next_line;
 
 // Room for the name and its terminator, less one: a 63rd character is refused.
 constexpr std::size_t name_limit = sizeof(INTL_LOCFILE::entry) - 2;
@@ -17,11 +18,6 @@ bool line_continues(const INTL_LOCFILE &lf) {
     for (INTL_INT i = lf.linelen - 1; i >= 0 && lf.line[i] == lf.escape; --i)
         ++run;
     return run % 2 == 1;
-}
-
-// Reads the next line; false with the status that intl_nextline left.
-bool next_line(INTL_LOCFILE &lf, INTL_INT *status) {
-    return intl_nextline(&lf, status) != nullptr;
 }
 
 // Passes over the continuation lines of an entry whose values the caller

@@ -31,6 +31,20 @@ inline char char_at(const INTL_LOCFILE &lf, INTL_INT pos) {
     return at_line_end(lf, pos) ? '\n' : lf.line[pos];
 }
 
+// Reads the next line; false with the status that intl_nextline left.
+inline bool next_line(INTL_LOCFILE &lf, INTL_INT *status) {
+    return intl_nextline(&lf, status) != nullptr;
+}
+
+// Index of the last character of line[from, to) that is not white space, or
+// -1 when there is none.
+inline INTL_INT last_visible(const char *line, INTL_INT from, INTL_INT to) {
+    for (INTL_INT i = to - 1; i >= from; --i)
+        if (!intl::is_space(line[i]))
+            return i;
+    return -1;
+}
+
 // The text of a zero-terminated fixed field.
 template <std::size_t N> std::string_view field_text(const char (&field)[N]) {
     return {field, bounded_length(field, N)};

@@ -5,22 +5,16 @@
 namespace {
 
 using intl::loc::at_line_end;
+using intl::loc::next_line;
 
 constexpr INTL_INT default_version = 420;
-constexpr INTL_INT read_mode = 1;
-
-// Reads the next line while the record is being prepared.
-bool next_line(INTL_LOCFILE &lf) {
-    INTL_INT status = 0;
-    return intl_nextline(&lf, &status) != nullptr;
-}
 
 // Takes the comment character: the first character of the file that is not
 // white space. False when the file ends first.
-bool find_comment_char(INTL_LOCFILE &lf) {
+bool find_comment_char(INTL_LOCFILE &lf, INTL_INT *status) {
     for (;;) {
         if (at_line_end(lf, lf.linepos)) {
-            if (!next_line(lf))
+            if (!next_line(lf, status))
                 return false;
         } else if (intl::is_space(lf.line[lf.linepos])) {
             ++lf.linepos;
@@ -31,23 +25,21 @@ bool find_comment_char(INTL_LOCFILE &lf) {
     }
 }
 
-// Index of the last character of the line that is not white space; the
-// closing bracket of a CRLF line is thus "]" and not the carriage return.
-INTL_INT last_visible(const INTL_LOCFILE &lf) {
-    INTL_INT i = lf.linelen - 1;
-    while (i > 0 && intl::is_space(lf.line[i]))
-        --i;
-    return i;
+// The heading's last visible character: the closing bracket of a CRLF line
+// is "]" and not the carriage return. The heading starts in the first
+// column, so there is one.
+INTL_INT heading_end(const INTL_LOCFILE &lf) {
+    return intl::loc::last_visible(lf.line, 0, lf.linelen);
 }
 
 // Finds the first heading, passing over comment and blank lines, and takes
 // the brackets from it. False when the file ends first or the heading does
 // not begin in the first column, as every heading must.
-bool find_first_heading(INTL_LOCFILE &lf) {
+bool find_first_heading(INTL_LOCFILE &lf, INTL_INT *status) {
     for (;;) {
         const char c = intl::loc::char_at(lf, lf.linepos);
         if (at_line_end(lf, lf.linepos) || c == lf.comment_char) {
-            if (!next_line(lf))
+            if (!next_line(lf, status))
                 return false;
         } else if (intl::is_space(c)) {
             ++lf.linepos;
@@ -55,7 +47,7 @@ bool find_first_heading(INTL_LOCFILE &lf) {
             return false;
         } else {
             lf.leftsection = c;
-            lf.rightsection = lf.line[last_visible(lf)];
+            lf.rightsection = lf.line[heading_end(lf)];
             return true;
         }
     }
@@ -64,7 +56,7 @@ bool find_first_heading(INTL_LOCFILE &lf) {
 // The name of the first heading, between its brackets; cut by position, so
 // a heading of one character has an empty name.
 std::string_view first_section_name(const INTL_LOCFILE &lf) {
-    const INTL_INT close = last_visible(lf);
+    const INTL_INT close = heading_end(lf);
     return close < 1 ? std::string_view{} : std::string_view{lf.line + 1, std::size_t(close - 1)};
 }
 
@@ -130,7 +122,7 @@ INTL_INT intl_open(const char *filename, INTL_LOCFILE *locfile) {
         return INTL_E_NOLOCNAME;
     if (locfile == nullptr)
         return INTL_E_BADLOCFILE;
-    INTL_IOCS *stream = intl_iocsfopen(filename, read_mode);
+    INTL_IOCS *stream = intl_iocsfopen(filename, intl::open_read_only);
     if (stream == nullptr) {
         // Nothing to release: a close after this reports it had no stream.
         locfile->file = nullptr;
@@ -149,7 +141,7 @@ INTL_INT intl_fopen(INTL_IOCS *file, INTL_LOCFILE *locfile) {
     INTL_INT status = 0;
     if (intl_nextline(locfile, &status) == nullptr)
         return status < 0 ? status : INTL_E_NOCOMMENT;
-    if (!find_comment_char(*locfile) || !find_first_heading(*locfile))
+    if (!find_comment_char(*locfile, &status) || !find_first_heading(*locfile, &status))
         return INTL_E_FILEFORMAT;
     locfile->version = default_version;
     locfile->list_sep = ',';

@@ -233,15 +233,6 @@ class RunStops {
     Bits outside_{};
 };
 
-// Index of the last character of line[from, to) that is not white space, or
-// -1 when there is none.
-INTL_INT last_visible(const char *line, INTL_INT from, INTL_INT to) {
-    for (INTL_INT i = to - 1; i >= from; --i)
-        if (!intl::is_space(line[i]))
-            return i;
-    return -1;
-}
-
 // Takes the run of plain text at linepos in one pass, up to the end of the
 // line or of the piece; the bulk of most values. Only the run's trailing
 // white space needs classifying to know where its significant text ends.
@@ -260,7 +251,7 @@ void take_plain_run(ValueScan &s, const RunStops &stops) {
         s.significant = s.written;
         return;
     }
-    const INTL_INT visible = last_visible(s.lf.line, start, pos);
+    const INTL_INT visible = intl::loc::last_visible(s.lf.line, start, pos);
     if (visible >= 0)
         s.significant = before + static_cast<std::size_t>(visible - start) + 1;
 }

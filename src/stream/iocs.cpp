@@ -157,13 +157,10 @@ INTL_LONG intl_iocsfseek(INTL_IOCS *intl_iocs, INTL_LONG intl_offset, INTL_INT i
         return -1;
     off_t offset = intl_offset;
     if (intl_flag == SEEK_CUR) {
-        const INTL_LONG consumed = static_cast<INTL_LONG>(intl_iocs->ne_ptr - intl_iocs->ne_base);
-        if (intl_offset >= 0 && intl_offset <= intl_iocs->ne_cnt) {
-            intl_iocs->ne_ptr += intl_offset;
-            intl_iocs->ne_cnt -= intl_offset;
-            return 0;
-        }
-        if (intl_offset < 0 && std::int64_t{consumed} + intl_offset >= 0) {
+        // Within the buffer, forward over unread bytes or back over read
+        // ones, the descriptor stays where it is.
+        const std::int64_t consumed = intl_iocs->ne_ptr - intl_iocs->ne_base;
+        if (-consumed <= intl_offset && intl_offset <= intl_iocs->ne_cnt) {
             intl_iocs->ne_ptr += intl_offset;
             intl_iocs->ne_cnt -= intl_offset;
             return 0;

@@ -26,7 +26,6 @@ constexpr INTL_INT table_header_bytes = list_count * file_header_bytes;
 constexpr INTL_INT block_min_bytes = word_bytes + table_header_bytes; // tabcode + header
 constexpr INTL_INT max_blocks = 2;
 constexpr INTL_INT tabcode_todisp = 1;
-constexpr INTL_INT open_read_only = 2;
 
 // Extra room a loaded table takes over its file image (0 with 4-byte pointers).
 constexpr INTL_INT widening = static_cast<INTL_INT>(sizeof(INTL_XLATE)) - table_header_bytes;
@@ -214,7 +213,7 @@ INTL_INT intl_load_xlate(void *buf, const char *srv_charset, const char *xlt_nam
     const INTL_INT rc = compose_path(path, srv_charset, xlt_name);
     if (rc != INTL_OK)
         return rc;
-    StreamGuard file(intl_iocsfopen(path.data(), open_read_only));
+    StreamGuard file(intl_iocsfopen(path.data(), intl::open_read_only));
     if (file.stream == nullptr)
         return INTL_E_OPEN;
     INTL_INT version = 0; // accepted whatever it says
