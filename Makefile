@@ -112,7 +112,9 @@ $(addprefix fuzz-,$(FUZZ_TARGETS)): fuzz-%: fuzz-build
 # DEB_BUILD_OPTIONS says otherwise.
 DEB_DIR = build/deb
 DEB_BUILD_OPTIONS ?= nocheck noddebs
-DEB_TOOLS = dpkg-dev debhelper lintian cmake ninja-build g++ libcli11-dev nlohmann-json3-dev
+# pkgconf and man-db: for tests/deb/check.sh, which uses the packages.
+DEB_TOOLS = dpkg-dev debhelper lintian cmake ninja-build g++ libcli11-dev nlohmann-json3-dev \
+	pkgconf man-db
 deb:
 	dpkg -s $(DEB_TOOLS) >/dev/null 2>&1 || apt-get install -y -qq $(DEB_TOOLS)
 	rm -rf $(DEB_DIR)
