@@ -1,26 +1,38 @@
-# Drives the CMake presets. Quick start: `make run` and `make test`.
+# Drives the CMake presets. Quick start: `make run` and `make test`; each
+# first installs the Debian packages it lacks (scripts/deps).
 JOBS ?= 2
 TEST_PRESETS ?= release asan i386
+DEPS_GROUPS = run test deb
 
-.PHONY: all build run test $(addprefix test-,$(TEST_PRESETS)) check-symbols bench-build bench deb clean \
-	reliability tsan memcheck coverage fuzz-build fuzz-smoke
+.PHONY: all build run run-build test $(addprefix test-,$(TEST_PRESETS)) check-symbols bench-build \
+	bench deb clean reliability tsan memcheck coverage fuzz-build fuzz-smoke \
+	$(addprefix deps-,$(DEPS_GROUPS))
 
 all: build
 
-build:
+$(addprefix deps-,$(DEPS_GROUPS)): deps-%:
+	scripts/deps $*
+
+build: deps-test
 	cmake --preset release
 	cmake --build --preset release -j $(JOBS)
+
+# The library, the tool and the data, without the tests and what they need.
+run-build: deps-run
+	cmake --preset run
+	cmake --build --preset run -j $(JOBS)
 
 # The main job on the shipped data: a Latin-1 sample text translated to
 # UTF-8, a message whose translations reorder its arguments, and today's date
 # in French and Japanese. The catalog's sections are in Latin-1 and Shift_JIS,
-# so each is shown through the UTF-8 table of its charset.
-INTL = ./build/release/tools/intl/intl
-DATA = build/release/data
-TO_UTF8 = $(INTL) xlate --charset UTF-8 --table
+# so each is shown through the UTF-8 table of its charset. The data directory
+# is named, so that no KORVAN or user korvan of the machine stands in for it.
+INTL = ./build/run/tools/intl/intl
+DATA = build/run/data
+TO_UTF8 = $(INTL) xlate --home $(DATA) --charset UTF-8 --table
 run: SHELL := /bin/bash
 run: .SHELLFLAGS := -o pipefail -c
-run: build
+run: run-build
 	@echo '--- $(DATA)/samples/latin.ISO-8859-1.txt, translated to UTF-8:'
 	@$(TO_UTF8) ISO-8859-1 $(DATA)/samples/latin.ISO-8859-1.txt
 	@echo '--- intl message ... new_mail Anna 3 Inbox, in English, German and Japanese:'
@@ -36,7 +48,7 @@ run: build
 # benchmarks are built so that they keep compiling, never run.
 test: $(addprefix test-,$(TEST_PRESETS)) check-symbols bench-build
 
-$(addprefix test-,$(TEST_PRESETS)): test-%:
+$(addprefix test-,$(TEST_PRESETS)): test-%: deps-test
 	cmake --preset $*
 	cmake --build --preset $* -j $(JOBS)
 	ctest --preset $* -j $(JOBS)
@@ -44,7 +56,7 @@ $(addprefix test-,$(TEST_PRESETS)): test-%:
 check-symbols: build
 	.ci/check-symbols build/release/src/libintl_r.so
 
-bench-build:
+bench-build: deps-test
 	cmake --preset bench
 	cmake --build --preset bench -j $(JOBS)
 
@@ -56,7 +68,7 @@ bench: bench-build
 reliability: fuzz-smoke tsan memcheck coverage
 
 # Every test under ThreadSanitizer.
-tsan:
+tsan: deps-test
 	cmake --preset tsan
 	cmake --build --preset tsan -j $(JOBS)
 	ctest --preset tsan -j $(JOBS)
@@ -66,7 +78,7 @@ tsan:
 # the tool and iconv(3) hundreds of times (five minutes under Valgrind), and
 # glibc's loading of iconv modules trips Valgrind inside ld.so. The tool runs
 # under the asan and tsan presets instead.
-memcheck:
+memcheck: deps-test
 	cmake --preset memcheck
 	cmake --build --preset memcheck -j $(JOBS)
 	ctest --preset memcheck -j $(JOBS)
@@ -75,7 +87,7 @@ memcheck:
 COVERAGE_FLAGS = --root . --object-directory build/coverage --filter 'src/' \
 	--exclude-directories 'build/coverage/CMakeFiles' \
 	--exclude-unreachable-branches --exclude-throw-branches -j $(JOBS)
-coverage:
+coverage: deps-test
 	cmake --preset coverage
 	cmake --build --preset coverage -j $(JOBS)
 	find build/coverage -name '*.gcda' -delete
@@ -89,7 +101,7 @@ coverage:
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS = $(patsubst fuzz/%_fuzz.cpp,%,$(wildcard fuzz/*_fuzz.cpp))
 FUZZ_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-fuzz-build:
+fuzz-build: deps-test
 	cmake --preset fuzz
 	cmake --build --preset fuzz -j $(JOBS)
 
@@ -112,11 +124,7 @@ $(addprefix fuzz-,$(FUZZ_TARGETS)): fuzz-%: fuzz-build
 # DEB_BUILD_OPTIONS says otherwise.
 DEB_DIR = build/deb
 DEB_BUILD_OPTIONS ?= nocheck noddebs
-# pkgconf and man-db: for tests/deb/check.sh, which uses the packages.
-DEB_TOOLS = dpkg-dev debhelper lintian cmake ninja-build g++ libcli11-dev nlohmann-json3-dev \
-	pkgconf man-db
-deb:
-	dpkg -s $(DEB_TOOLS) >/dev/null 2>&1 || apt-get install -y -qq $(DEB_TOOLS)
+deb: deps-deb
 	rm -rf $(DEB_DIR)
 	mkdir -p $(DEB_DIR)/src
 	git ls-files -z --cached --others --exclude-standard | tar -c --null -T - | tar -x -C $(DEB_DIR)/src

@@ -1,6 +1,7 @@
 // corpus.cpp - repertoires from iconv(3), running text, localization files.
 #include "corpus.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <iconv.h>
@@ -44,6 +45,43 @@ class Iconv {
         }
         out->resize(out->size() - dest_left);
         return true;
+    }
+
+    // The conversion of UTF-8 `text` character by character, without the
+    // characters the target cannot hold or holds in more than `longest` bytes.
+    std::string convert_each(const std::string &text, std::size_t longest) {
+        std::string out;
+        char piece[16];
+        for (std::size_t at = 0; at < text.size();) {
+            const auto lead = static_cast<unsigned char>(text[at]);
+            const std::size_t n = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+            char *in = const_cast<char *>(text.data()) + at, *dest = piece;
+            std::size_t in_left = std::min(n, text.size() - at), dest_left = sizeof piece;
+            iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+            if (iconv(cd_, &in, &in_left, &dest, &dest_left) != static_cast<size_t>(-1) &&
+                sizeof piece - dest_left <= longest)
+                out.append(piece, sizeof piece - dest_left);
+            at += n;
+        }
+        return out;
+    }
+
+    // The conversion of `text` without the sequences the target cannot hold
+    // (or that are not valid in the source): each is dropped a byte at a time.
+    std::string convert_dropping(const std::string &text) {
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        std::string out(text.size() * 4 + 16, '\0');
+        char *in = const_cast<char *>(text.data());
+        size_t in_left = text.size();
+        char *dest = out.data();
+        size_t dest_left = out.size();
+        while (iconv(cd_, &in, &in_left, &dest, &dest_left) == static_cast<size_t>(-1) &&
+               in_left > 0 && errno != E2BIG) {
+            ++in;
+            --in_left;
+        }
+        out.resize(out.size() - dest_left);
+        return out;
     }
 
   private:
@@ -202,6 +240,19 @@ std::string iconv_convert(const std::string &from, const std::string &to, const 
         throw std::runtime_error("iconv cannot take the corpus from " + from + " to " + to);
     }
     return out;
+}
+
+RealText real_text(const std::string &utf8, const std::string &client, const std::string &server) {
+    Iconv to_client("UTF-8", client), to_server(client, server), back(server, client);
+    // A character that the round trip loses on either side is dropped, so
+    // that both texts hold only what converts both ways; so is one of more
+    // than three bytes in the client set, which no table holds (intl
+    // mktable goes no further).
+    RealText text;
+    const std::string kept = to_server.convert_dropping(to_client.convert_each(utf8, 3));
+    text.client = server == "UTF-8" ? back.convert_each(kept, 3) : back.convert_dropping(kept);
+    text.server = iconv_convert(client, server, text.client);
+    return text;
 }
 
 std::string make_locfile(std::size_t min_bytes, std::uint64_t seed, std::size_t *values,

@@ -44,6 +44,16 @@ std::string make_text(const Repertoire &repertoire, std::size_t min_bytes, std::
 // Converts a whole buffer with iconv(3); throws when it cannot.
 std::string iconv_convert(const std::string &from, const std::string &to, const std::string &text);
 
+// One text in a pair's two character sets.
+struct RealText {
+    std::string client;
+    std::string server;
+};
+
+// Running text given in UTF-8, in the client set and in the server set,
+// without the characters that do not survive client -> server -> client.
+RealText real_text(const std::string &utf8, const std::string &client, const std::string &server);
+
 // A localization file of at least `min_bytes` bytes that is also a valid
 // INI file meaning the same: ";" comments, "[name]" headings, and
 // "name = a, b, c" entries of lines shorter than 200 bytes (no quotes,

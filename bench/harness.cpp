@@ -34,6 +34,11 @@ std::string &home_setting() {
     return home;
 }
 
+std::string &corpora_setting() {
+    static std::string corpora;
+    return corpora;
+}
+
 // Removes `--name=value` from argv and returns the value ("" when absent).
 std::string take_flag(int *argc, char **argv, const std::string &name) {
     const std::string prefix = "--" + name + "=";
@@ -330,8 +335,16 @@ const std::string &home_dir() {
     return home_setting();
 }
 
+const std::string &corpora_dir() {
+    if (corpora_setting().empty()) {
+        corpora_setting() = INTL_BENCH_CORPORA;
+    }
+    return corpora_setting();
+}
+
 int run(int argc, char **argv, void (*setup)()) {
     home_setting() = take_flag(&argc, argv, "home");
+    corpora_setting() = take_flag(&argc, argv, "corpora");
     const std::string markdown_path = take_flag(&argc, argv, "markdown");
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {

@@ -31,10 +31,10 @@ void add_pair(const Pair &pair);
 // without a peer) is listed under the table with its reason.
 void add_note(const std::string &section, const std::string &note);
 
-// The program's main: takes its own flags (`--home=DIR`, `--markdown=FILE`),
-// lets `setup` register the benchmarks and pairs, runs them with Google
-// Benchmark's flags, then prints the ratio table (and appends it to the
-// Markdown file). Returns the process exit status.
+// The program's main: takes its own flags (`--home=DIR`, `--corpora=DIR`,
+// `--markdown=FILE`), lets `setup` register the benchmarks and pairs, runs
+// them with Google Benchmark's flags, then prints the ratio table (and
+// appends it to the Markdown file). Returns the process exit status.
 int run(int argc, char **argv, void (*setup)());
 
 // A private directory under $TMPDIR, removed with its files at exit.
@@ -43,6 +43,10 @@ const std::string &scratch_dir();
 // The installation directory holding charsets/: `--home=DIR`, else
 // $KORVAN, else the build's data directory.
 const std::string &home_dir();
+
+// The directory of real-text corpora (one UTF-8 file per language, made by
+// bench/fetch-corpora): `--corpora=DIR`, else build/corpora of the sources.
+const std::string &corpora_dir();
 
 } // namespace bench
 

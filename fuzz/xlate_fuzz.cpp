@@ -8,7 +8,8 @@
 // variant. When every list is sorted, as the compiler writes them, translating
 // in chunks (carrying tails over, emptying a small destination) must give the
 // same bytes as one call over the whole text; on an unsorted list the mapping
-// chosen is unspecified and may differ at a chunk border.
+// chosen is unspecified and may differ at a chunk border. A copy of a
+// loaded table, which is searched rather than indexed, must agree with it.
 #include <intl.h>
 
 #include "xlate_stream.h"
@@ -184,6 +185,21 @@ void exercise_copy(const Bytes &text, unsigned control) {
     check(padded.result == limit, "padded copy");
 }
 
+// A copy of a loaded table is searched where the table itself may be
+// indexed: with sorted lists both give the same outcome, whole or cut.
+void check_as_searched(const Bytes &text, const INTL_XLATE *xlt) {
+    const INTL_XLATE copy = *xlt;
+    const auto len = static_cast<INTL_INT>(text.size());
+    const size_t room = 8 * text.size() + 1;
+    for (INTL_INT srcend : {0, 1}) {
+        const Call a = translate(text, len, -1, room, xlt, srcend);
+        const Call b = translate(text, len, -1, room, &copy, srcend);
+        check(!lists_sorted(xlt) || (a.result == b.result && a.used == b.used &&
+                                     a.status == b.status && a.out == b.out),
+              "the indexed and the searched table differ");
+    }
+}
+
 // Every loaded table and list lies inside the buffer.
 void check_inside(const INTL_XLATE *xlt, const unsigned char *buf, size_t size) {
     if (xlt == nullptr)
@@ -242,6 +258,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             if (xlt == nullptr)
                 continue;
             exercise_table(text, xlt, control);
+            check_as_searched(text, xlt);
             if (text.size() < 64)
                 intl__print_xlate(xlt);
         }

@@ -314,6 +314,11 @@ typedef struct intl_argval {
 INTL_INT intl_fmtsize(INTL_INT listsize);
 INTL_INT intl_fmtinstall(INTL_CVTLIST *cvtlist, const char *fmt, INTL_INT argtype,
                          INTL_CONVERT conversion);
+/* The cvtspec of a standard record (custom null) is one C conversion and
+ * nothing else: "%", any flags, a width, a point and precision, "h" or "l",
+ * the letter, with only the flags and size C defines for that letter
+ * ("%-+5d" and "%#-8x" are rendered; "%#c", "%0s", "%hf", "%lld" give -19),
+ * and as many "*" as numstars. */
 INTL_INT intl_strblist(char *charbuf, INTL_INT bufsize, const char *text,
                        const INTL_ARGVAL *arglist, INTL_INT numargs);
 INTL_INT intl__strblist(char *charbuf, INTL_INT bufsize, const char *text, INTL_INT textlen,
@@ -388,20 +393,19 @@ int intl_mapcompare(const void *map1, const void *map2);
 
 /* Size of the buffer that intl_load_xlate needs for the compiled file
  * <home>/charsets/<srv_charset>/<xlt_name>, or a negative code. For a file of
- * F bytes the size is
+ * F bytes, B = min(2, (F - 4) / 2052) table blocks (a 4-byte code and a
+ * 2048-byte header each) fit after its version word (B = 0 when F < 4). With
+ * 4-byte pointers the size is F - 8: the buffer is the file's image. With
+ * 8-byte pointers each table is 4096 bytes of native list headers, then the
+ * table's index (3608 bytes and up to 24 bytes per 24-byte record; see
+ * intl_xlate), then its records, and the size is
  *
- *     F - 8 + B * (sizeof(INTL_XLATE) - 2048),  B = min(2, (F - 4) / 2052)
+ *     F - 8 + B * 5664 + 24 * (F / 24)
  *
- * (B = 0 when F < 4): B is the number of table blocks (a 4-byte code and a
- * 2048-byte header each) that the file can hold after its version word. In
- * the buffer each table is sizeof(INTL_XLATE) bytes of native list headers
- * followed by its 24-byte records; the file holds 8-byte list headers. With
- * 4-byte pointers (sizeof(INTL_XLATE) == 2048) the size is F - 8 and the
- * buffer is the file's image; on LP64 (4096) it is F - 8 + 2048 * B. The size
- * is exact for a file of one block and nothing more, 4 bytes more than needed
- * for two. A file of fewer than 8 bytes gives 0 or less (-4 for one holding
- * only the version word) and loads no table. -7 when the size does not fit
- * the result. */
+ * With 4-byte pointers the size is exact for a file of one block and
+ * nothing more, 4 bytes more than needed for two. A file of fewer than 8
+ * bytes gives 0 or less (-4 for one holding only the version word) and
+ * loads no table. -7 when the size does not fit the result. */
 INTL_INT intl_xlatesize(const char *srv_charset, const char *xlt_name);
 
 /* Loads the to-server and to-display tables of a compiled file into buf
@@ -420,7 +424,17 @@ INTL_INT intl_load_xlate(void *buf, const char *srv_charset, const char *xlt_nam
  * dest_chars outside 0..8 are never used. Lists must be sorted with
  * intl_mapcompare: the search relies on it. On an unsorted list the mapping
  * chosen is unspecified, but the call still ends and stays within the
- * table, the source and the destination limit. */
+ * table, the source and the destination limit.
+ *
+ * With 8-byte pointers a table loaded by intl_load_xlate carries an index
+ * built from its lists, which the engine trusts: a caller must not change
+ * a loaded table in place (no list's listsize or list, no record's fields)
+ * while it translates with it. To translate with a changed table, copy
+ * the INTL_XLATE out of the buffer and change the copy: a table is taken
+ * for a loaded one only where the records of its first non-empty list
+ * start 3608 bytes after the end of its INTL_XLATE and those bytes hold the
+ * loader's index for it, so a copy, like any table built by hand, is
+ * searched. */
 INTL_INT intl_xlate(const unsigned char *src, INTL_INT srclen, unsigned char *dest,
                     INTL_INT destlen, const INTL_XLATE *xlt, INTL_INT *srcbytes_used,
                     INTL_INT srcend, INTL_INT *status);

@@ -114,13 +114,11 @@ std::string opened(const std::string &path) {
 }
 
 // Whatever allocation fails, each operation fails with its code and gives
-// back everything it took. Every standard conversion of a message takes a
-// temporary buffer; a value wider than the first is rendered again into one
-// of its full size; a conversion that the C library refuses (a wide text
-// with no narrow form) fails with -19. The home lookup's scratch buffer for
-// a user entry bigger than it starts with grows; an entry that never fits
-// ends as no user at all. The stream stays with the record after a failed
-// open.
+// back everything it took. A conversion the C library renders longer than
+// the builder's stack buffer takes a heap buffer of its full size; a conversion that the C library
+// refuses (a wide text with no narrow form) fails with -19. The home lookup's scratch buffer for a
+// user entry bigger than it starts with grows; an entry that never fits ends as no user at all. The
+// stream stays with the record after a failed open.
 TEST(Faults, EveryAllocationFailureIsReportedCleanly) {
     TempDir dir;
     const std::string loc = dir.write("f", "; c\n[file format]\nversion = 4.2\n[s]\nk = v\n");
@@ -133,7 +131,7 @@ TEST(Faults, EveryAllocationFailureIsReportedCleanly) {
     // clang-format off
     INTL_ARGVAL args[] = {
         {.value_type = INTL_T_INT, .cvtspec = "%+6d", .value = {.int_val = -42}},
-        {.numstars = 2, .stars = {9, 2}, .value_type = INTL_T_DOUBLE, .cvtspec = "%*.*f",
+        {.numstars = 2, .stars = {300, 2}, .value_type = INTL_T_DOUBLE, .cvtspec = "%*.*f",
          .value = {.doubleval = 3.14159}},
         {.value_type = INTL_T_PTR, .cvtspec = "%-720s", .value = {.ptr_val = long_text.data()}},
         {.value_type = INTL_T_USHORT, .cvtspec = "%hx", .value = {.ushort_val = 0xBEEF}},
@@ -141,7 +139,7 @@ TEST(Faults, EveryAllocationFailureIsReportedCleanly) {
         {.value_type = INTL_T_DOUBLE, .cvtspec = "%f", .value = {.doubleval = 1e300}},
         {.value_type = INTL_T_PTR, .cvtspec = "%5ls", .value = {.ptr_val = unencodable}}};
     // clang-format on
-    char out[1024], wide[400];
+    char out[2048], wide[400];
     // A message built into out: its text, or the code.
     const auto built = [&](INTL_INT rc) { return rc >= 0 ? std::string(out) : std::to_string(rc); };
     std::snprintf(wide, sizeof wide, "<%f>", 1e300);
@@ -164,12 +162,13 @@ TEST(Faults, EveryAllocationFailureIsReportedCleanly) {
         // clang-format off
         {[&] { return std::to_string(intl_iocsfclose(intl_iocsfopen(loc.c_str(), 7))); }, "0", "-1",
          1}, {[&] { return opened(loc); }, "1 1", "-151 -152", 1},
-        {[&] { return built(intl_strblist(out, 1024, "%1!|%2!|%3!|%4!|%5!|%1!", args, 5)); },
-         "   -42|     3.14|" + long_text + std::string(20, ' ') + "|beef|LOUD|   -42", "-158", 4},
-        {[&] { return built(intl_strblist(out, 1024, "<%1!>", &args[5], 1)); }, wide, "-158", 2},
-        {[&] { return built(intl_strblist(out, 1024, "<%1!>", &args[6], 1)); }, "-19", "-158", 1},
-        {[&] { return built(intl_strbuild(nullptr, out, 1024, "%2! %1!", "%s %5.1f", "a", 2.5)); },
-         "  2.5 a", "-158", 1},
+        {[&] { return built(intl_strblist(out, sizeof out, "%1!|%2!|%3!|%4!|%5!|%1!", args, 5)); },
+         "   -42|" + std::string(296, ' ') + "3.14|" + long_text + std::string(20, ' ') +
+             "|beef|LOUD|   -42", "-158", 1},
+        {[&] { return built(intl_strblist(out, sizeof out, "<%1!>", &args[5], 1)); }, wide, "-158", 1},
+        {[&] { return built(intl_strblist(out, sizeof out, "<%1!>", &args[6], 1)); }, "-19", "-158", 0},
+        {[&] { return built(intl_strbuild(nullptr, out, sizeof out, "%2! %1!", "%s %5.1f", "a", 2.5)); },
+         "  2.5 a", "-158", 0},
         {[&] { return built(intl_home(out, 64)); }, "/opt/korvan", "-158", 2},
         {[&] { return load("t"); }, "11", "-151", 1},
         // Directories where files should be: no comment character; a size but no data.

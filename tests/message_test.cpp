@@ -10,19 +10,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <initializer_list>
 #include <limits>
+#include <random>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
-// The library allocates through comn_malloc; this definition takes its place
-// in the process so that a test can make the temporary buffer unavailable.
-namespace {
-bool fail_allocations = false;
-int allocation_calls = 0;
-} // namespace
+static bool fail_allocations = false;
+static int allocation_calls = 0;
 
+// Takes the library's comn_malloc, so that a test can refuse allocations.
 extern "C" void *comn_malloc(INTL_UINT size) {
     ++allocation_calls;
     return fail_allocations ? nullptr : std::malloc(size);
@@ -30,60 +28,54 @@ extern "C" void *comn_malloc(INTL_UINT size) {
 
 namespace {
 
-struct Result {
-    INTL_INT code;
-    std::string text; // the message, when code is 0 or more
-};
-
-// Runs a build into bufsize bytes followed by guard bytes; on success the
-// result must be the length of the message.
-template <class Run> Result run_into(INTL_INT bufsize, Run run) {
+// Runs a build into bufsize bytes followed by guard bytes; the message,
+// whose length the result must be, or "=code" for a failure.
+template <class Run> std::string run_into(INTL_INT bufsize, Run run) {
     std::vector<char> buf(static_cast<std::size_t>(std::max(bufsize, 1)) + 16, '#');
-    Result result{run(buf.data()), {}};
-    if (result.code >= 0) {
-        result.text = buf.data();
-        EXPECT_EQ(static_cast<std::size_t>(result.code), result.text.size());
-    }
+    const INTL_INT code = run(buf.data());
     EXPECT_EQ(buf.back(), '#') << "written past the buffer";
+    if (code < 0)
+        return std::string("=").append(std::to_string(code));
+    EXPECT_EQ(static_cast<std::size_t>(code), std::strlen(buf.data()));
+    return buf.data();
+}
+
+// Rows of what a build gave and what it must give.
+void check(std::initializer_list<std::pair<std::string, std::string>> rows) {
+    int row = 0;
+    for (const auto &[result, expected] : rows)
+        EXPECT_EQ(result, expected) << "row " << row++;
+}
+
+template <class... Args>
+std::string build(const INTL_CVTLIST *list, const char *text, const char *formats, Args... args) {
+    return run_into(
+        256, [&](char *buf) { return intl_strbuild(list, buf, 256, text, formats, args...); });
+}
+
+std::string cbuild(const INTL_CVTLIST *list, const char *text, INTL_INT textlen,
+                   const char *formats, INTL_INT formatslen, ...) {
+    va_list ap;
+    va_start(ap, formatslen);
+    const std::string result = run_into(32, [&](char *buf) {
+        return intl_cstrbuild(list, buf, 32, text, textlen, formats, formatslen, ap);
+    });
+    va_end(ap);
     return result;
 }
 
-template <class... Args>
-Result build_in(const INTL_CVTLIST *list, INTL_INT bufsize, const char *text, const char *formats,
-                Args... args) {
-    return run_into(bufsize, [&](char *buf) {
-        return intl_strbuild(list, buf, bufsize, text, formats, args...);
-    });
-}
-
-template <class... Args>
-Result build(const INTL_CVTLIST *list, const char *text, const char *formats, Args... args) {
-    return build_in(list, 256, text, formats, args...);
-}
-
-INTL_INT cbuild(const INTL_CVTLIST *list, char *buf, INTL_INT bufsize, const char *text,
-                INTL_INT textlen, const char *formats, INTL_INT formatslen, ...) {
-    va_list ap;
-    va_start(ap, formatslen);
-    const INTL_INT code =
-        intl_cstrbuild(list, buf, bufsize, text, textlen, formats, formatslen, ap);
-    va_end(ap);
-    return code;
-}
-
-Result format(const char *text, const std::vector<INTL_ARGVAL> &args, INTL_INT bufsize = 256) {
+std::string format(const char *text, const std::vector<INTL_ARGVAL> &args, INTL_INT bufsize = 256) {
     static const INTL_ARGVAL none{};
-    const INTL_ARGVAL *records = args.empty() ? &none : args.data();
     return run_into(bufsize, [&](char *buf) {
-        return intl_strblist(buf, bufsize, text, records, static_cast<INTL_INT>(args.size()));
+        return intl_strblist(buf, bufsize, text, args.empty() ? &none : args.data(),
+                             static_cast<INTL_INT>(args.size()));
     });
 }
 
-// A standard record holding value as type; specifier is cut, unterminated, at the
-// field's size.
+// A standard record holding value as type; specifier is cut, unterminated,
+// at the field's size.
 template <class T>
-INTL_ARGVAL arg(const char *specifier, INTL_INT type, T value,
-                std::initializer_list<INTL_INT> stars = {}) {
+INTL_ARGVAL arg(const char *specifier, INTL_INT type, T value, std::vector<INTL_INT> stars = {}) {
     INTL_ARGVAL rec{};
     rec.value_type = type;
     std::memcpy(rec.cvtspec, specifier, std::min(std::strlen(specifier), sizeof rec.cvtspec));
@@ -93,593 +85,343 @@ INTL_ARGVAL arg(const char *specifier, INTL_INT type, T value,
     return rec;
 }
 
-INTL_ARGVAL of_int(const char *specifier, INTL_INT value,
-                   std::initializer_list<INTL_INT> stars = {}) {
-    return arg(specifier, INTL_T_INT, value, stars);
+// One value of the type its C++ type names, formatted alone.
+template <class T>
+std::string one(const char *specifier, T value, std::vector<INTL_INT> stars = {},
+                INTL_INT bufsize = 256) {
+    const INTL_INT type = std::is_pointer_v<T>          ? INTL_T_PTR
+                          : std::is_floating_point_v<T> ? INTL_T_DOUBLE
+                                                        : INTL_T_INT;
+    return format("%1!", {arg(specifier, type, value, stars)}, bufsize);
 }
 
-INTL_ARGVAL of_ptr(const char *specifier, const void *value,
-                   std::initializer_list<INTL_INT> stars = {}) {
-    return arg(specifier, INTL_T_PTR, value, stars);
-}
+std::vector<std::string> calls; // "fmt:s" for a sizing call, "fmt:w" for a writing one
 
-// What the C library's own formatter makes of one pointer value.
-std::string platform(const char *specifier, const void *value) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, specifier, value);
-    return buf;
-}
-
-struct Call {
-    std::string fmt;
-    const void *value;
-    bool writing;
-};
-std::vector<Call> calls;
-
-// Records its call and writes "<name:value>", reading the value as T.
+// Writes "<fmt:value>", reading the value as T.
 template <class T> INTL_INT echo(const char *fmt, void *value, char *out) {
-    calls.push_back({fmt, value, out != nullptr});
-    std::string shown;
-    if constexpr (std::is_pointer_v<T>)
-        shown = static_cast<const char *>(value);
-    else
-        shown = std::to_string(*static_cast<const T *>(value));
+    calls.push_back(std::string(fmt) + (out != nullptr ? ":w" : ":s"));
     std::string text = "<";
-    text.append(fmt).append(":").append(shown).append(">");
+    if constexpr (std::is_pointer_v<T>)
+        text.append(fmt).append(":").append(static_cast<const char *>(value)).append(">");
+    else
+        text.append(fmt).append(":").append(std::to_string(*static_cast<const T *>(value))) += '>';
     if (out != nullptr)
         std::memcpy(out, text.c_str(), text.size() + 1);
     return static_cast<INTL_INT>(text.size());
 }
 
-INTL_INT oversized(const char *, void *, char *out) {
-    calls.push_back({"", nullptr, out != nullptr});
-    return 1000;
-}
-
-INTL_INT failing(const char *, void *, char *out) {
-    return out != nullptr ? -5 : 1;
-}
-
-// Announces one character, then fills eight bytes without a terminator.
-INTL_INT unterminated(const char *, void *, char *out) {
-    if (out != nullptr)
+// "big" announces 1000 bytes, "fail" fails its writing call, "overrun"
+// announces one byte and writes eight without a terminator.
+INTL_INT misbehaving(const char *fmt, void *, char *out) {
+    calls.push_back(std::string(fmt) + (out != nullptr ? ":w" : ":s"));
+    if (out != nullptr && fmt[0] == 'o')
         std::memset(out, 'x', 8);
-    return 1;
+    return fmt[0] == 'b' ? 1000 : out != nullptr && fmt[0] == 'f' ? -5 : 1;
 }
 
 // A conversion list allocated at the size intl_fmtsize gives.
-class CvtList {
-  public:
+struct CvtList {
+    std::vector<std::max_align_t> storage;
     explicit CvtList(INTL_INT capacity)
-        : storage_(static_cast<std::size_t>(intl_fmtsize(capacity)) / sizeof(std::max_align_t) +
-                   1) {
+        : storage(static_cast<std::size_t>(intl_fmtsize(capacity)) / sizeof(std::max_align_t) + 1) {
         get()->listcount = 0;
     }
-    INTL_CVTLIST *get() { return reinterpret_cast<INTL_CVTLIST *>(storage_.data()); }
-    const INTL_FMT &entry(int i) { return *(get()->fmtlist + i); }
-    void install(const char *name, INTL_INT type, INTL_CONVERT routine) {
-        ASSERT_EQ(intl_fmtinstall(get(), name, type, routine), INTL_OK) << name;
+    INTL_CVTLIST *get() { return reinterpret_cast<INTL_CVTLIST *>(storage.data()); }
+    CvtList &add(const char *name, INTL_INT type, INTL_CONVERT routine) {
+        EXPECT_EQ(intl_fmtinstall(get(), name, type, routine), INTL_OK) << name;
+        return *this;
     }
-
-  private:
-    std::vector<std::max_align_t> storage_;
-};
-
-constexpr const char name20[] = "abcdefghijabcdefghij";
-constexpr const char name21[] = "abcdefghijabcdefghijk";
-
-// ------------------------------------------------------------ custom list
-
-TEST(CvtList, SizeCountsEveryEntryAndRefusesImpossibleCounts) {
-    EXPECT_EQ(intl_fmtsize(1), static_cast<INTL_INT>(sizeof(INTL_CVTLIST)));
-    EXPECT_EQ(intl_fmtsize(5), static_cast<INTL_INT>(sizeof(INTL_CVTLIST) + 4 * sizeof(INTL_FMT)));
-    for (INTL_INT count : {0, -1, INT32_MIN, INT32_MAX / 8, INT32_MAX})
-        EXPECT_EQ(intl_fmtsize(count), INTL_E_LISTSIZE) << count;
-}
-
-TEST(CvtList, InstallChecksListNameRoutineThenNameLength) {
-    CvtList list(1);
-    EXPECT_EQ(intl_fmtinstall(nullptr, nullptr, INTL_T_INT, nullptr), INTL_E_NOCVTLIST);
-    EXPECT_EQ(intl_fmtinstall(list.get(), nullptr, INTL_T_INT, nullptr), INTL_E_NOFORMATS);
-    EXPECT_EQ(intl_fmtinstall(list.get(), name21, INTL_T_INT, nullptr), INTL_E_NOCONVERT);
-    EXPECT_EQ(intl_fmtinstall(list.get(), name21, INTL_T_INT, echo<INTL_INT>), INTL_E_CUSTOMLONG);
-    EXPECT_EQ(list.get()->listcount, 0);
-}
-
-TEST(CvtList, NamesAreStoredWholeAndTheFirstOfTwinsWins) {
-    CvtList list(4);
-    list.install(name20, 42, echo<INTL_INT>); // any type code is accepted here
-    list.install("", INTL_T_INT, echo<INTL_INT>);
-    list.install("amt", INTL_T_INT, echo<INTL_INT>);
-    list.install("amt", INTL_T_INT, oversized);
-    EXPECT_EQ(list.get()->listcount, 4);
-    EXPECT_STREQ(list.entry(0).fmt, name20);
-    EXPECT_EQ(list.entry(0).argtype, 42);
-    EXPECT_STREQ(list.entry(1).fmt, "");
-    EXPECT_EQ(build(list.get(), "%1!", "%amt", 7).text, "<amt:7>");
-}
-
-// -------------------------------------------------------------- formatter
-
-TEST(Formatter, ArgumentChecksInOrder) {
-    char buf[8];
-    const INTL_ARGVAL one = of_int("%d", 1);
-    EXPECT_EQ(intl__strblist(nullptr, 0, nullptr, 0, nullptr, -1), INTL_E_NULLBUF);
-    EXPECT_EQ(intl__strblist(buf, 0, nullptr, 0, nullptr, -1), INTL_E_BUFLEN);
-    EXPECT_EQ(intl__strblist(buf, 8, nullptr, 1, nullptr, -1), INTL_E_NOTEXT);
-    EXPECT_EQ(intl__strblist(buf, 8, "x", 0, nullptr, -1), INTL_E_NOTEXT);
-    EXPECT_EQ(intl__strblist(buf, 8, "x", 1, nullptr, -1), INTL_E_NOARGVAL);
-    EXPECT_EQ(intl__strblist(buf, 8, "x", 1, &one, -1), INTL_E_NEGARGS);
-    EXPECT_EQ(intl_strblist(buf, 8, nullptr, &one, 1), INTL_E_NOTEXT);
-    EXPECT_EQ(intl_strblist(buf, 8, "", &one, 1), INTL_E_NOTEXT);
-}
-
-TEST(Formatter, EveryPieceLeavesTheTerminatorsByte) {
-    const std::vector<INTL_ARGVAL> none, empty = {of_ptr("%s", "")}, number = {of_int("%d", 12345)};
-    const struct {
-        const char *text;
-        const std::vector<INTL_ARGVAL> &args;
-        INTL_INT bufsize;
-        INTL_INT code;
-    } rows[] = {
-        // clang-format off
-        {"abc", none, 4, 3},   {"abc", none, 3, INTL_E_OVERFLOW}, {"abc", none, 1, INTL_E_OVERFLOW},
-        {"%%%%", none, 3, 2},  {"%%%%", none, 2, INTL_E_OVERFLOW},
-        {"ab%1!", empty, 4, 2}, {"ab%1!", empty, 3, INTL_E_OVERFLOW}, // even for nothing
-        {"%1!", number, 6, 5}, {"%1!", number, 5, INTL_E_OVERFLOW},
-        // clang-format on
-    };
-    for (const auto &row : rows)
-        EXPECT_EQ(format(row.text, row.args, row.bufsize).code, row.code)
-            << row.text << " in " << row.bufsize;
-
-    char buf[8];
-    std::memset(buf, '#', sizeof buf);
-    EXPECT_EQ(intl_strblist(buf, 4, "abcdef", &empty[0], 1), INTL_E_OVERFLOW);
-    EXPECT_EQ(std::string(buf, 8), "abc#####"); // left unterminated
-}
-
-TEST(Formatter, PlaceholderNumbers) {
-    std::vector<INTL_ARGVAL> args;
-    for (INTL_INT n = 1; n <= 209; ++n)
-        args.push_back(of_int("%d", n));
-    const struct {
-        const char *text;
-        INTL_INT numargs;
-        const char *expected; // null: illegal placeholder
-    } rows[] = {
-        // clang-format off
-        {"%0!", 30, nullptr},  {"%a!", 30, nullptr},   {"ab%", 30, nullptr},
-        {"%25!", 20, nullptr}, {"%21!", 20, nullptr},  {"%01!", 30, "1"},
-        {"%0000002!", 30, "2"}, {"%1x", 30, "1"},      {"%1", 30, "1"},
-        {"[%1%]", 30, "[1]"},  {"%25!", 30, "25"},     {"%123!", 130, "123"},
-        {"%2345!", 30, "235!"}, {"%201!", 209, "201"}, {"%2099!", 209, "209!"}, {"%3!%1!%2!", 3, "312"},
-        {"%1!%1!", 1, "11"},   {"%%1!", 1, "%1!"},     {"100%% sure", 0, "100% sure"},
-        // clang-format on
-    };
-    for (const auto &row : rows) {
-        const Result result =
-            format(row.text, std::vector<INTL_ARGVAL>(args.begin(), args.begin() + row.numargs));
-        if (row.expected == nullptr)
-            EXPECT_EQ(result.code, INTL_E_PLACEHOLDER) << row.text;
-        else
-            EXPECT_EQ(result.text, row.expected) << row.text;
-    }
-}
-
-TEST(Formatter, StandardConversionsByTypeCode) {
-    const struct {
-        INTL_ARGVAL rec;
-        const char *expected;
-    } rows[] = {
-        // clang-format off
-        {arg<std::int16_t>("%d", INTL_T_SHORT, -1), "-1"},
-        {arg<std::int16_t>("%u", INTL_T_SHORT, -1), "4294967295"},
-        {arg<std::uint16_t>("%d", INTL_T_USHORT, 65535), "65535"},
-        {arg<std::uint16_t>("%hd", INTL_T_USHORT, 65535), "-1"},
-        {of_int("%+5i", 42), "  +42"},
-        {of_int("% d", 42), " 42"}, {of_int("% d", -42), "-42"},
-        {arg<INTL_UINT>("%#x", INTL_T_UINT, 255), "0xff"},
-        // Longs are 32 bits on every platform, in every conversion.
-        {arg<INTL_LONG>("%ld", INTL_T_LONG, INT32_MIN), "-2147483648"},
-        {arg<INTL_LONG>("%lx", INTL_T_LONG, -1), "ffffffff"},
-        {arg<INTL_ULONG>("%lu", INTL_T_ULONG, 4294967295u), "4294967295"},
-        {arg<INTL_ULONG>("%ld", INTL_T_ULONG, 4294967295u), "-1"},
-        {of_int("%c", 'A'), "A"}, {of_int("%c", 0), ""}, {of_int("%3c", 0), "  "},
-        {of_int("%lc", 'W'), "W"},
-        {arg("%08.3f", INTL_T_DOUBLE, -3.14159), "-003.142"},
-        {arg("%E", INTL_T_DOUBLE, 1500.0), "1.500000E+03"},
-        {of_ptr("%-7s", "hello"), "hello  "}, {of_ptr("%.2s", "hello"), "he"},
-        {of_ptr("%ls", L"wide"), "wide"},
-        // clang-format on
-    };
-    for (const auto &row : rows)
-        EXPECT_EQ(format("%1!", {row.rec}).text, row.expected) << row.rec.cvtspec;
-
-    const std::string long_text(1000, 'q');
-    EXPECT_EQ(format("%1!", {of_int("%300d", 7)}, 400).text, std::string(299, ' ') + "7");
-    EXPECT_EQ(format("%1!", {of_int("%300d", 7)}, 300).code, INTL_E_OVERFLOW);
-    EXPECT_EQ(format("%1!", {of_ptr("%.900s", long_text.c_str())}, 2000).text,
-              long_text.substr(0, 900));
-    EXPECT_EQ(format("%1!", {of_ptr("%s", long_text.c_str())}, 1001).text, long_text);
-}
-
-TEST(Formatter, StarValuesAndTextLengthsAreTestedAgainstTheSpaceLeft) {
-    const struct {
-        INTL_ARGVAL rec;
-        INTL_INT bufsize;
-        const char *expected; // null: overflow
-    } rows[] = {
-        // clang-format off
-        {of_int("%*d", 7, {4}), 5, "   7"},
-        {of_int("%*d", 7, {5}), 5, nullptr},   // though "7" itself fits
-        {of_int("%*d", 7, {-4}), 5, "7   "},   // negative values pass on
-        {arg("%*.*f", INTL_T_DOUBLE, 3.14159, {8, 3}), 64, "   3.142"},
-        {arg("%*.*f", INTL_T_DOUBLE, 3.14159, {3, 9}), 9, nullptr},
-        {of_ptr("%.*s", "hello!", {2}), 4, "he"}, // a starred precision cuts first
-        {of_ptr("%.2s", "hello!"), 4, nullptr},   // a fixed one is measured first
-        {of_ptr("%s", "hello!"), 6, nullptr},     {of_ptr("%s", "hello"), 6, "hello"},
-        {of_ptr("%-7s", "hi"), 6, nullptr},
-        // clang-format on
-    };
-    for (const auto &row : rows) {
-        const Result result = format("%1!", {row.rec}, row.bufsize);
-        if (row.expected == nullptr)
-            EXPECT_EQ(result.code, INTL_E_OVERFLOW) << row.rec.cvtspec;
-        else
-            EXPECT_EQ(result.text, row.expected) << row.rec.cvtspec;
-    }
-
-    // Star tests come first, then the type code, then the star count.
-    INTL_ARGVAL three = of_int("%d", 1, {0, 0});
-    three.numstars = 3;
-    INTL_ARGVAL bad_type = three;
-    bad_type.value_type = 9;
-    INTL_ARGVAL big_star = bad_type;
-    big_star.stars[1] = 100;
-    EXPECT_EQ(format("%1!", {three}).code, INTL_E_STARS);
-    EXPECT_EQ(format("%1!", {bad_type}).code, INTL_E_DATATYPE);
-    EXPECT_EQ(format("%1!", {big_star}, 50).code, INTL_E_OVERFLOW);
-    three.numstars = -1;
-    EXPECT_EQ(format("%1!", {three}).code, INTL_E_STARS);
-}
-
-// Found by fuzzing: "%2147483647d" kept the C library padding for seconds
-// before the length test refused it. A literal width or a precision that sets
-// a minimum length is now measured first, as star values are; a precision
-// that only bounds the text passes on, lowered for g where it cannot matter.
-TEST(Formatter, HugeLiteralWidthsAndPrecisionsAreRefusedBeforeRendering) {
-    const double inf = std::numeric_limits<double>::infinity();
-    const struct {
-        INTL_ARGVAL rec;
-        const char *expected; // null: overflow
-    } rows[] = {
-        // clang-format off
-        {of_int("%2147483647d", 7), nullptr},
-        {of_int("%-99999999999999u", 7), nullptr}, // past 32 bits
-        {of_int("%.2147483647x", 7), nullptr},
-        {of_int("%20d", 7), nullptr},
-        {of_int("%19d", 7), "                  7"},
-        {arg("%.2147483647f", INTL_T_DOUBLE, 1.5), nullptr},
-        {arg("%.2147483647e", INTL_T_DOUBLE, 1.5), nullptr},
-        {arg("%#.2147483647G", INTL_T_DOUBLE, 1.5), nullptr},
-        {arg("%2147483647g", INTL_T_DOUBLE, 1.5), nullptr},
-        {arg("%.2147483647f", INTL_T_DOUBLE, inf), "inf"},
-        {arg("%.50g", INTL_T_DOUBLE, 1.5), "1.5"},
-        {of_ptr("%.2147483647p", "x"), nullptr},
-        {of_ptr("%555555555s", "x"), nullptr},
-        {of_ptr("%.2147483647s", "text"), "text"},
-        {of_int("%.2147483647c", 'c'), "c"},
-        // clang-format on
-    };
-    for (const auto &row : rows) {
-        const Result result = format("%1!", {row.rec}, 20);
-        if (row.expected == nullptr)
-            EXPECT_EQ(result.code, INTL_E_OVERFLOW) << row.rec.cvtspec;
-        else
-            EXPECT_EQ(result.text, row.expected) << row.rec.cvtspec;
-    }
-    EXPECT_EQ(build(nullptr, "%1!", "%555555555u", 5u).code, INTL_E_OVERFLOW);
-
-    // Past every significant digit a double has, g renders alike whatever
-    // the precision, and is rendered quickly.
-    EXPECT_EQ(format("%1!", {arg("%.2147483647g", INTL_T_DOUBLE, 0.1)}, 64).text,
-              "0.1000000000000000055511151231257827021181583404541015625");
-    EXPECT_EQ(format("%1!", {arg("%-8.99999G", INTL_T_DOUBLE, 1.5)}, 64).text, "1.5     ");
-    EXPECT_EQ(format("%1!", {arg("%.1200g", INTL_T_DOUBLE, 5e-324)}, 800).code, 757);
-}
-
-TEST(Formatter, SpecifierMustDescribeItsRecord) {
-    INTL_ARGVAL unterminated_spec = of_int("%5555555555555555555d", 1);
-    INTL_ARGVAL undeclared_star = of_int("%*d", 1);
-    const INTL_ARGVAL rows[] = {
-        of_int("%d%s", 1), of_int("%d ", 1), undeclared_star,   of_int("%d", 1, {3}),
-        of_int("%s", 1),   of_int("%p", 1),  of_int("%f", 1),   arg("%d", INTL_T_DOUBLE, 1.0),
-        of_ptr("%e", "x"), of_int("d", 1),   of_int("%%", 1),   of_int("%y", 1),
-        of_int("%5", 1),   of_int("", 1),    of_int("%hhd", 1), unterminated_spec,
-    };
-    for (const auto &rec : rows)
-        EXPECT_EQ(format("%1!", {rec}).code, INTL_E_FORMATSYNTAX)
-            << std::string(rec.cvtspec, strnlen(rec.cvtspec, sizeof rec.cvtspec));
-}
-
-TEST(Formatter, PointersCountsAndNullTextsAreNeverRead) {
-    const void *bogus = reinterpret_cast<const void *>(std::uintptr_t{0x10});
-    EXPECT_EQ(format("%1!", {of_ptr("%p", bogus)}).text, platform("%p", bogus));
-    EXPECT_EQ(format("%1!", {of_ptr("%20p", bogus)}).text, platform("%20p", bogus));
-    const char *volatile none = nullptr; // not a constant, so no format warning
-    for (const char *specifier : {"%s", "%10s", "%.3s"})
-        EXPECT_EQ(format("%1!", {of_ptr(specifier, none)}).text, platform(specifier, none))
-            << specifier;
-
-    int ints[2] = {99, 99};
-    short shorts[2] = {99, 99};
-    long longs[2] = {99, 99};
-    EXPECT_EQ(format("a%1!b%2!c%3!d%4!e", {of_ptr("%n", ints), of_ptr("%hn", shorts),
-                                           of_ptr("%ln", longs), of_ptr("%n", nullptr)})
-                  .text,
-              "abcde");
-    EXPECT_EQ(ints[0] + shorts[0] + longs[0], 0);
-    EXPECT_EQ(ints[1] + shorts[1] + longs[1], 3 * 99); // each wrote its own width only
-}
-
-TEST(Formatter, TemporaryBufferFailureGivesNoMem) {
-    int count = 5;
-    allocation_calls = 0;
-    fail_allocations = true;
-    const Result number = format("%1!", {of_int("%d", 5)});
-    const Result padded = format("%1!", {of_ptr("%5s", "abc")});
-    const Result text = format("%1!", {of_ptr("%s", "abc")});
-    const Result counted = format("x%1!", {of_ptr("%n", &count)});
-    fail_allocations = false;
-    ASSERT_EQ(allocation_calls, 2) << "comn_malloc was not replaced";
-    EXPECT_EQ(number.code, INTL_E_NOMEM);
-    EXPECT_EQ(padded.code, INTL_E_NOMEM);
-    EXPECT_EQ(text.text, "abc"); // plain texts and counts need no rendering
-    EXPECT_EQ(counted.text, "x");
-}
-
-class CustomRoutines : public ::testing::Test {
-  protected:
-    void SetUp() override { calls.clear(); }
-
-    static INTL_ARGVAL custom(const INTL_FMT &entry, INTL_INT type) {
-        INTL_ARGVAL rec{};
-        rec.custom = &entry;
-        rec.value_type = type;
+    // A record that entry i renders.
+    INTL_ARGVAL custom(int i, INTL_INT type, INTL_INT value = 0) {
+        INTL_ARGVAL rec = arg("", type, value);
+        rec.custom = get()->fmtlist + i;
         return rec;
     }
 };
 
-TEST_F(CustomRoutines, SizingCallThenWritingCallWithTheValueArgument) {
-    CvtList list(2);
-    list.install("amt", INTL_T_INT, echo<INTL_INT>);
-    list.install("txt", INTL_T_PTR, echo<const char *>);
-    std::vector<INTL_ARGVAL> args = {custom(list.entry(0), INTL_T_INT),
-                                     custom(list.entry(1), INTL_T_PTR)};
-    args[0].value.int_val = 42;
-    args[0].numstars = 7; // stars and cvtspec play no part
-    const char *word = "word";
-    args[1].value.ptr_val = const_cast<char *>(word);
+TEST(Formatter, ArgumentChecksPlaceholdersAndTheTerminatorsByte) {
+    char buf[8];
+    const INTL_ARGVAL rec = arg("%d", INTL_T_INT, 1);
+    // clang-format off
+    EXPECT_EQ(intl__strblist(nullptr, 0, nullptr, 0, nullptr, -1), -27); EXPECT_EQ(intl__strblist(buf, 0, nullptr, 0, nullptr, -1), -28);
+    EXPECT_EQ(intl__strblist(buf, 8, "x", 0, nullptr, -1), -33); EXPECT_EQ(intl__strblist(buf, 8, "x", 1, nullptr, -1), -34);
+    EXPECT_EQ(intl__strblist(buf, 8, "x", 1, &rec, -1), -35); EXPECT_EQ(intl_strblist(buf, 8, nullptr, &rec, 1), -33);
+    // clang-format on
+    std::memset(buf, '#', sizeof buf);
+    EXPECT_EQ(intl_strblist(buf, 4, "abcdef", &rec, 1), INTL_E_OVERFLOW);
+    EXPECT_EQ(std::string(buf, 8), "abc#####"); // left unterminated
 
-    EXPECT_EQ(format("x%1!y%2!", args).text, "x<amt:42>y<txt:word>");
-    ASSERT_EQ(calls.size(), 4u);
-    const void *value_union = &args[0].value;
-    EXPECT_EQ(calls[0].fmt, "amt");
-    EXPECT_TRUE(calls[0].value == value_union && !calls[0].writing);
-    EXPECT_TRUE(calls[1].value == value_union && calls[1].writing);
-    EXPECT_TRUE(calls[2].value == word && calls[3].value == word); // type 7: the pointer
-
-    calls.clear();
-    EXPECT_EQ(format("%1!", {args[0]}, 9).text, "<amt:42>");
-    EXPECT_EQ(format("%1!", {args[0]}, 8).code, INTL_E_OVERFLOW);
-}
-
-TEST_F(CustomRoutines, FailuresOfTheRecordOrTheRoutine) {
-    CvtList list(3);
-    list.install("fail", INTL_T_INT, failing);
-    list.install("overrun", INTL_T_INT, unterminated);
-    list.install("big", INTL_T_INT, oversized);
-    const INTL_FMT no_routine{INTL_T_INT, nullptr, "none"};
-    EXPECT_EQ(format("%1!", {custom(list.entry(0), INTL_T_INT)}).code, -5);
-    EXPECT_EQ(format("%1!", {custom(list.entry(0), 0)}).code, INTL_E_DATATYPE);
-    EXPECT_EQ(format("%1!", {custom(list.entry(0), 9)}).code, INTL_E_DATATYPE);
-    EXPECT_EQ(format("%1!", {custom(no_routine, INTL_T_INT)}).code, INTL_E_NOCONVERT);
-    EXPECT_EQ(format("%1!", {custom(list.entry(1), INTL_T_INT)}, 8).code, INTL_E_OVERFLOW);
-    EXPECT_EQ(format("%1!", {custom(list.entry(2), INTL_T_INT)}, 500).code, INTL_E_OVERFLOW);
-    ASSERT_EQ(calls.size(), 1u); // no writing call after a sizing that does not fit
-    EXPECT_FALSE(calls[0].writing);
-}
-
-// ------------------------------------------------------- variadic builder
-
-TEST(Builder, ChecksInOrderAndFormatsReadOnlyForPlaceholders) {
-    const struct {
-        const char *text;
-        INTL_INT bufsize;
-        const char *formats;
-        INTL_INT code;
-        const char *expected;
-    } rows[] = {
+    std::vector<INTL_ARGVAL> args;
+    for (INTL_INT n = 1; n <= 209; ++n)
+        args.push_back(arg("%d", INTL_T_INT, n));
+    const std::vector<INTL_ARGVAL> empty = {arg("%s", INTL_T_PTR, static_cast<const void *>(""))};
+    const auto first = [&](int n) { return std::vector<INTL_ARGVAL>(&args[0], &args[n]); };
+    check({
         // clang-format off
-        {nullptr, 0, nullptr, INTL_E_NOTEXT, ""},  {"x", 0, nullptr, INTL_E_BUFLEN, ""},
-        {"x", -1, nullptr, INTL_E_BUFLEN, ""},     {"", 8, nullptr, INTL_E_NOTEXT, ""},
-        {"%1!", 8, nullptr, INTL_E_NOFORMATS, ""}, {"%1!", 8, "", INTL_E_NOFORMATS, ""},
-        {"50%", 8, nullptr, INTL_E_NOFORMATS, ""}, {"%1!", 8, "%q", INTL_E_PLACEHOLDER, ""},
-        {"plain", 8, nullptr, 5, "plain"},         {"plain", 8, "%d%s", 5, "plain"},
-        {"9%%", 8, nullptr, 2, "9%"},              {"%%%%", 8, "", 2, "%%"},
+        {format("abc", {}, 4), "abc"}, {format("abc", {}, 3), "=-7"}, {format("%%%%", {}, 3), "%%"},
+        {format("%%%%", {}, 2), "=-7"}, {format("ab%1!", empty, 3), "=-7"}, // even for nothing
+        {format("%3!", first(3), 2), "3"}, {format("%10!", first(10), 2), "=-7"}, {format("%0!", first(30)), "=-17"},
+        {format("%a!", first(30)), "=-17"}, {format("ab%", first(30)), "=-17"}, {format("%21!", first(20)), "=-17"},
+        {format("%01!", first(30)), "1"}, {format("%1x", first(30)), "1"}, {format("%1", first(30)), "1"},
+        {format("[%1%]", first(30)), "[1]"}, {format("%25!", first(30)), "25"}, {format("%2345!", first(30)), "235!"},
+        {format("%201!", first(209)), "201"}, {format("%2099!", first(209)), "209!"},
+        {format("%3!%1!%4!", first(4)), "314"}, {format("%%1!", first(1)), "%1!"},
+        {format("100%% sure", {}), "100% sure"},
         // clang-format on
+    });
+}
+
+// What the C library makes of spec with stars and then value.
+template <class T>
+std::string c_library(const std::string &spec, std::vector<INTL_INT> stars, T value) {
+    char out[4096];
+    const char *f = spec.c_str();
+    const int full = stars.size() == 2
+                         ? std::snprintf(out, sizeof out, f, stars[0], stars[1], value)
+                     : stars.empty() ? std::snprintf(out, sizeof out, f, value)
+                                     : std::snprintf(out, sizeof out, f, stars[0], value);
+    return full < 0 ? "=-19" : std::string(out, static_cast<std::size_t>(full));
+}
+
+// Integers, characters and texts are rendered without the C library: byte
+// for byte as snprintf renders them, with the same length test.
+TEST(Formatter, RendersAsSnprintfDoes) {
+    std::mt19937 random(20261207);
+    const std::string long_text(300, 'x');
+    // clang-format off
+    const char *const texts[] = {"", "a", "hello", long_text.c_str(), nullptr};
+    const INTL_INT widths[] = {0, 1, 7, 300, 400, 2000, -1, -9, -300}, precisions[] = {0, 1, 5, 6, 300, -1, INT32_MIN};
+    const std::int64_t numbers[] = {0, 1, -1, 42, 65535, -32768, 0x12345, INT32_MIN, INT32_MAX, UINT32_MAX};
+    // clang-format on
+    for (int round = 0; round < 40000; ++round) {
+        const char letter = "diuoxXcs"[random() % 8];
+        const bool is_text = letter == 'c' || letter == 's', is_signed = std::strchr("dic", letter);
+        const std::string flags = is_text ? "-+ " : std::strchr("oxX", letter) ? "-+ 0#" : "-+ 0";
+        std::string spec = "%";
+        for (int i = static_cast<int>(random() % 5); i > 0; --i)
+            spec += flags[random() % flags.size()];
+        std::vector<INTL_INT> stars;
+        if (random() % 3 == 0)
+            spec += std::to_string(1 + random() % 400);
+        else if (random() % 2 == 0)
+            stars.push_back(widths[random() % 9]), spec += "*";
+        if (random() % 2 == 0)
+            spec.append(".").append(std::to_string(random() % 400));
+        else if (random() % 2 == 0)
+            stars.push_back(precisions[random() % 7]), spec += ".*";
+        const char size = is_text ? 0 : "\0\0hl"[random() % 4];
+        spec.append(size != 0, size) += letter;
+
+        INTL_ARGVAL rec = arg(spec.c_str(), INTL_T_PTR, texts[random() % 5], stars);
+        const auto *text = static_cast<const char *>(rec.value.ptr_val);
+        const std::int64_t n = numbers[random() % 10] + (round % 7 == 0 ? random() : 0);
+        // What each type code's member holds, widened by its sign.
+        const INTL_INT type = static_cast<INTL_INT>(1 + random() % 6);
+        const std::int64_t held = type == INTL_T_SHORT    ? static_cast<std::int16_t>(n)
+                                  : type == INTL_T_USHORT ? static_cast<std::uint16_t>(n)
+                                  : type % 2 == 1         ? static_cast<std::int32_t>(n)
+                                                          : static_cast<std::uint32_t>(n);
+        if (letter != 's') {
+            rec.value_type = type;
+            rec.value.int_val = static_cast<INTL_INT>(held);
+            if (type <= INTL_T_USHORT)
+                rec.value.short_val = static_cast<std::int16_t>(held);
+        }
+        const auto as_int = static_cast<std::int32_t>(held);
+        const auto as_uint = static_cast<std::uint32_t>(held);
+        const std::string expected =
+            letter == 's'              ? c_library(spec, stars, text)
+            : size == 'l' && is_signed ? c_library(spec, stars, long{as_int})
+            : size == 'l'              ? c_library(spec, stars, static_cast<unsigned long>(as_uint))
+            : is_signed                ? c_library(spec, stars, as_int)
+                                       : c_library(spec, stars, as_uint);
+        const auto full = static_cast<INTL_INT>(expected.size());
+        for (const INTL_INT bufsize : {1024, full, full + 1}) {
+            bool refused = expected != "=-19" && full >= bufsize;
+            for (const INTL_INT value : stars)
+                refused |= value > bufsize - 1;
+            // A text is measured whole, whatever the precision.
+            refused |= letter == 's' && stars.empty() && text != nullptr &&
+                       std::strlen(text) > static_cast<std::size_t>(bufsize - 1);
+            if (bufsize < 2) // a placeholder never fits in less
+                continue;
+            ASSERT_EQ(format("%1!", {rec}, bufsize),
+                      refused ? "=-7" : expected.substr(0, std::strlen(expected.c_str())))
+                << spec << " with " << held << " in " << bufsize;
+        }
+    }
+}
+
+TEST(Formatter, WhatTheDifferentialTestLeavesOut) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const void *bogus = reinterpret_cast<const void *>(std::uintptr_t{0x10});
+    char pointer[64];
+    std::snprintf(pointer, sizeof pointer, "%20p", bogus);
+    INTL_ARGVAL three = arg("%d", INTL_T_INT, 1, {0, 100}), bad_type = three;
+    three.numstars = 3;
+    bad_type.value_type = 9;
+    check({
+        // clang-format off
+        {one("%-+5d", 42), "+42  "}, {one("%#-8x", 255u), "0xff    "},
+        {one("% -8e", -1.5), "-1.500000e+00"}, {one("%+ 4E", 2.0), "+2.000000E+00"},
+        {one("%08.3f", -3.14159), "-003.142"}, {one("%*.*f", 3.14159, {8, 3}), "   3.142"}, {one("%lc", 'W'), "W"},
+        {one("%ls", L"wide"), "wide"}, {one("%20p", bogus), pointer},
+        // Star values and literal numbers are measured before rendering;
+        // star tests come first, then the type code, then the star count.
+        {one("%*d", 7, {5}, 5), "=-7"}, {one("%*d", 7, {-5}, 5), "=-7"}, {format("%1!", {three}), "=-38"},
+        {format("%1!", {bad_type}), "=-18"}, {format("%1!", {bad_type}, 50), "=-7"}, {one("%*f", 1.0, {-2000000000}, 20), "=-7"},
+        {one("%*f", 1.0, {INT32_MIN}, 20), "=-19"}, {one("%-*d", 1, {INT32_MIN}, 20), "=-19"}, {one("%.2147483647x", 7, {}, 20), "=-7"},
+        {one("%-99999999999999u", 7, {}, 20), "=-7"}, {one("%.2147483647e", 1.5, {}, 20), "=-7"},
+        {one("%.2147483647p", "x", {}, 20), "=-7"}, {one("%#.2147483647G", 1.5, {}, 20), "=-7"},
+        {one("%2147483647g", 1.5, {}, 20), "=-7"}, {one("%.2147483647f", inf, {}, 20), "inf"},
+        {one("%.2147483647s", "text", {}, 20), "text"},
+        // g renders alike past every significant digit a double has, and fast.
+        {one("%.2147483647g", 0.1), "0.1000000000000000055511151231257827021181583404541015625"},
+        {one("%-8.99999G", 1.5), "1.5     "},
+        // A record's text must be one C conversion that C defines for its
+        // flags and size letter, and whose stars and value the record supplies.
+        {one("%d%s", 1), "=-19"}, {one("%d ", 1), "=-19"}, {one("%*d", 1), "=-19"}, {one("%d", 1, {3}), "=-19"},
+        {one("%s", 1), "=-19"}, {one("%p", 1), "=-19"}, {one("%d", 1.0), "=-19"}, {one("%e", "x"), "=-19"},
+        {one("d", 1), "=-19"}, {one("%%", 1), "=-19"}, {one("%y", 1), "=-19"}, {one("%5", 1), "=-19"},
+        {one("%hhd", 1), "=-19"}, {one("%5555555555555555555d", 1), "=-19"}, {one("%#c", 1), "=-19"},
+        {one("%#d", 1), "=-19"}, {one("%hc", 1), "=-19"}, {one("%lld", 1), "=-19"}, {one("%Lf", 1.0), "=-19"},
+        {one("%hf", 1.0), "=-19"}, {one("%0s", "x"), "=-19"}, {one("%lp", "x"), "=-19"},
+        {one("%-n", nullptr), "=-19"}, {one("%5*d", 1, {1}), "=-19"}, {one("%*5d", 1, {1}), "=-19"},
+        // clang-format on
+    });
+    EXPECT_EQ(one("%.1200g", 5e-324, {}, 800).size(), 757u);
+
+    // Counts store 0; only renderings longer than any number allocate.
+    int ints[2] = {99, 99};
+    short shorts[2] = {99, 99};
+    long longs[2] = {99, 99};
+    EXPECT_EQ(format("a%1!b%2!c%3!d%4!e",
+                     {arg("%n", INTL_T_PTR, ints), arg("%hn", INTL_T_PTR, shorts),
+                      arg("%ln", INTL_T_PTR, longs), arg("%n", INTL_T_PTR, nullptr)}),
+              "abcde");
+    EXPECT_EQ(ints[0] + shorts[0] + longs[0], 0);
+    EXPECT_EQ(ints[1] + shorts[1] + longs[1], 3 * 99); // each wrote its own width only
+    allocation_calls = 0;
+    fail_allocations = true;
+    const std::string wide = one("%300e", 1.0, {}, 400), narrow = one("%e", 1.0);
+    const std::string padded = one("%300s", "abc", {}, 400);
+    fail_allocations = false;
+    ASSERT_EQ(allocation_calls, 1) << "comn_malloc was not replaced";
+    check({{wide, "=-158"}, {narrow, "1.000000e+00"}, {padded, std::string(297, ' ') + "abc"}});
+}
+
+TEST(Formatter, CustomRoutinesAreSizedThenCalledWithTheValueArgument) {
+    CvtList list(5);
+    list.add("amt", INTL_T_INT, echo<INTL_INT>).add("txt", INTL_T_PTR, echo<const char *>);
+    list.add("fail", INTL_T_INT, misbehaving).add("overrun", INTL_T_INT, misbehaving);
+    list.add("big", INTL_T_INT, misbehaving);
+    std::vector<INTL_ARGVAL> args = {list.custom(0, INTL_T_INT, 42), list.custom(1, INTL_T_PTR)};
+    args[0].numstars = 7; // stars and cvtspec play no part
+    args[1].value.ptr_val = const_cast<char *>("word");
+    calls.clear();
+    EXPECT_EQ(format("x%1!y%2!", args), "x<amt:42>y<txt:word>");
+    EXPECT_EQ(calls, (std::vector<std::string>{"amt:s", "amt:w", "txt:s", "txt:w"}));
+    const INTL_FMT no_routine{INTL_T_INT, nullptr, "none"};
+    INTL_ARGVAL unroutined = list.custom(0, INTL_T_INT);
+    unroutined.custom = &no_routine;
+    calls.clear();
+    check({{format("%1!", {args[0]}, 8), "=-7"},
+           {format("%1!", {list.custom(2, INTL_T_INT)}), "=-5"},
+           {format("%1!", {list.custom(2, 9)}), "=-18"},
+           {format("%1!", {unroutined}), "=-25"},
+           {format("%1!", {list.custom(3, INTL_T_INT)}, 8), "=-7"},
+           {format("%1!", {list.custom(4, INTL_T_INT)}, 500), "=-7"}});
+    EXPECT_EQ(calls.back(), "big:s"); // no writing call after that
+}
+
+// Builds with the values 1 to 20 and then more.
+template <class... Ints>
+std::string with_twenty(const char *text, const std::string &formats, Ints... more) {
+    return build(nullptr, text, formats.c_str(), 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15,
+                 16, 17, 18, 19, 20, more...);
+}
+
+TEST(Builder, ChecksAndGrammarWithoutAConversionList) {
+    const auto empty = [](const char *text, INTL_INT bufsize, const char *formats) {
+        return run_into(bufsize, [&](char *buf) {
+            return intl_strbuild(nullptr, buf, bufsize, text, formats);
+        });
     };
-    for (const auto &row : rows) {
-        const Result result = build_in(nullptr, row.bufsize, row.text, row.formats);
-        EXPECT_EQ(result.code, row.code) << (row.text ? row.text : "null");
-        EXPECT_EQ(result.text, row.expected);
-    }
-    EXPECT_EQ(intl_strbuild(nullptr, static_cast<char *>(nullptr), 8, "x", nullptr),
-              INTL_E_NULLBUF);
-}
-
-TEST(Builder, GrammarWithoutAConversionList) {
-    EXPECT_EQ(build(nullptr, "%1!", "%5.2f", 3.14159).text, " 3.14");
-    EXPECT_EQ(build(nullptr, "%1!", "%lf", 0.25).text, "0.250000");
-    EXPECT_EQ(build(nullptr, "[%1!]", "%-10s", "left").text, "[left      ]");
-    EXPECT_EQ(build(nullptr, "%1!", "%.10s", "truncated text").text, "truncated ");
-    EXPECT_EQ(build(nullptr, "%1!", "%*.*f", 8, 3, 3.14159).text, "   3.142"); // stars first
-    EXPECT_EQ(build(nullptr, "%2!%1!", "%d%%%s", 3, "x").text, "x3");
-    EXPECT_EQ(build_in(nullptr, 10, "%1!", "%*d", 50, 1).code, INTL_E_OVERFLOW);
-    // Size letters keep the bits of their type; a C long may be 64 bits wide.
-    EXPECT_EQ(build(nullptr, "%1!", "%hd", 0x12345).text, "9029");
-    EXPECT_EQ(build(nullptr, "%1!", "%hu", -1).text, "65535");
-    EXPECT_EQ(build(nullptr, "%1!", "%ld", static_cast<long>(0x100000005LL)).text, "5");
-    EXPECT_EQ(build(nullptr, "%1!", "%ld", -7L).text, "-7");
-    EXPECT_EQ(build(nullptr, "%1!", "%lx", static_cast<unsigned long>(0x1FFFFFFFFULL)).text,
-              "ffffffff");
-    // Unknown letters are passed over where they stand and take no value,
-    // though their stars were taken.
-    for (const char *formats : {"%y%d", "%Lf%d", "%-+5d%d", "%y%%%d", "%5%%d"})
-        EXPECT_EQ(build(nullptr, "%1!", formats, 7).text, "7") << formats;
-    EXPECT_EQ(build(nullptr, "%1!", "%*y%d", 9, 7).text, "7");
-    // Skipped specifiers fill no record, so however many of them there are,
-    // their stars are taken and a record after them is still filled.
-    std::string skipped;
-    for (int i = 0; i < 25; ++i)
-        skipped += "%*.*)";
-    EXPECT_EQ(build(nullptr, "%1!", (skipped + "%d").c_str(), 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12,
-                    13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32,
-                    33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 51)
-                  .text,
-              "51");
-    // A specifier cut off by the end of the formats string fills no record.
-    for (const char *formats : {"%d%", "%d%-", "%d%5.", "%d%l", "%d%*"})
-        EXPECT_EQ(build(nullptr, "%1!%2!", formats, 1, 2).code, INTL_E_PLACEHOLDER) << formats;
-}
-
-TEST(Builder, CountAndPointerConversions) {
-    int count = 99;
-    short short_count = 99;
-    long long_count = 99;
-    EXPECT_EQ(build(nullptr, "a%1!b%2!c%3!", "%n%hn%ln", &count, &short_count, &long_count).text,
-              "abc");
-    EXPECT_EQ(count + short_count + long_count, 0);
-    const void *bogus = reinterpret_cast<const void *>(std::uintptr_t{0x20});
-    EXPECT_EQ(build(nullptr, "%1!", "%p", bogus).text, platform("%p", bogus));
-}
-
-class CustomSpecifiers : public ::testing::Test {
-  protected:
-    CustomSpecifiers() : list(8) {
-        list.install("amount", INTL_T_INT, echo<INTL_INT>);
-        list.install("abel", INTL_T_INT, echo<INTL_INT>);
-        list.install("Lf", INTL_T_DOUBLE, echo<double>);
-        list.install("", INTL_T_INT, echo<INTL_INT>);
-        list.install(name20, INTL_T_INT, echo<INTL_INT>);
-        list.install("bad", 9, echo<INTL_INT>);
-        list.install("y", INTL_T_INT, echo<INTL_INT>);
-    }
-    CvtList list;
-};
-
-TEST_F(CustomSpecifiers, NamesEndAtWhiteSpaceOrPunctuation) {
-    const INTL_CVTLIST *cvt = list.get();
-    EXPECT_EQ(build(cvt, "%1!", "%amount.", 5).text, "<amount:5>");
-    EXPECT_EQ(build(cvt, "%1!|%2!", "%amount %d", 5, 6).text, "<amount:5>|6");
-    EXPECT_EQ(build(cvt, "%2!-%1!", "%amount%d", 5, 6).text, "6-<amount:5>");
-    EXPECT_EQ(build(cvt, "%1!", "%Lf", 2.5).text, "<Lf:2.500000>");
-    // Flag, width, precision and size are read by the grammar, not the name.
-    EXPECT_EQ(build(cvt, "%1!", "%-8.3amount", 5).text, "<amount:5>");
-    EXPECT_EQ(build(cvt, "%1!", "%*.*amount", 1, 2, 5).text, "<amount:5>");
-    EXPECT_EQ(build(cvt, "%1!", "%label", 3).text, "<abel:3>");
-    EXPECT_EQ(build(cvt, "%1!", "%hour", 8).text, "10"); // %ho, then plain "ur"
-    // Punctuation where the name would start leaves it empty.
-    EXPECT_EQ(build(cvt, "%1!", "%(", 9).text, "<:9>");
-    EXPECT_EQ(build(cvt, "%1!", "%-+5d", 4).text, "<:4>");
-}
-
-TEST_F(CustomSpecifiers, NameLengthLookupTypeAndSpecifierLimits) {
-    const INTL_CVTLIST *cvt = list.get();
-    EXPECT_EQ(build(cvt, "%1!", (std::string("%") + name20).c_str(), 1).text,
-              std::string("<") + name20 + ":1>");
-    EXPECT_EQ(build(cvt, "%1!", (std::string("%") + name21).c_str(), 1).code, INTL_E_CUSTOMLONG);
-    EXPECT_EQ(build(cvt, "%1!", "%q", 1).code, INTL_E_NOCUSTOM);
-    EXPECT_EQ(build(cvt, "%1!", "%bad", 1).code, INTL_E_DATATYPE);
-    EXPECT_EQ(build(cvt, "%1!", "%q%bad", 1).code, INTL_E_NOCUSTOM); // the first fault decides
-    EXPECT_EQ(build(cvt, "%1!", "%bad%q", 1).code, INTL_E_DATATYPE);
-    CvtList untyped(2);
-    untyped.install("zero", 0, echo<INTL_INT>);
-    untyped.install("minus", -1, echo<INTL_INT>);
-    EXPECT_EQ(build(untyped.get(), "%1!", "%zero", 1).code, INTL_E_DATATYPE);
-    EXPECT_EQ(build(untyped.get(), "%1!", "%minus", 1).code, INTL_E_DATATYPE);
-    CvtList fresh(1);
-    EXPECT_EQ(build(fresh.get(), "%1!", "%y", 1).code, INTL_E_NOCUSTOM);
-
-    // Only a standard specifier must fit the record's 20 characters.
-    const std::string digits = "%" + std::string(30, '0');
-    EXPECT_EQ(build(nullptr, "%1!", ("%" + std::string(17, '0') + "5d").c_str(), 7).text, "00007");
-    EXPECT_EQ(build(nullptr, "%1!", ("%" + std::string(18, '0') + "5d").c_str(), 7).code,
-              INTL_E_FORMATSYNTAX);
-    EXPECT_EQ(build(nullptr, "%1!", (digits + "y%d").c_str(), 7).text, "7");
-    EXPECT_EQ(build(nullptr, "%1!", (digits + "%%d").c_str(), 7).text, "7");
-    EXPECT_EQ(build(cvt, "%1!", (digits + "y").c_str(), 7).text, "<y:7>");
-}
-
-TEST_F(CustomSpecifiers, ValuesArePulledByTheEntryType) {
-    CvtList typed(8);
-    typed.install("S16", INTL_T_SHORT, echo<std::int16_t>);
-    typed.install("U16", INTL_T_USHORT, echo<std::uint16_t>);
-    typed.install("I32", INTL_T_INT, echo<INTL_INT>);
-    typed.install("U32", INTL_T_UINT, echo<INTL_UINT>);
-    typed.install("L32", INTL_T_LONG, echo<INTL_LONG>);
-    typed.install("UL32", INTL_T_ULONG, echo<INTL_ULONG>);
-    typed.install("TXT", INTL_T_PTR, echo<const char *>);
-    typed.install("DBL", INTL_T_DOUBLE, echo<double>);
-    EXPECT_EQ(build(typed.get(), "%1! %2! %3! %4! %5! %6! %7! %8!",
-                    "%S16 %U16 %I32 %U32 %L32 %UL32 %TXT %DBL", 0x12345, -1, -7, 4000000000u,
-                    static_cast<long>(0x100000007LL), static_cast<unsigned long>(0x1FFFFFFFFULL),
-                    "text", 2.5)
-                  .text,
-              "<S16:9029> <U16:65535> <I32:-7> <U32:4000000000> <L32:7> <UL32:4294967295> "
-              "<TXT:text> <DBL:2.500000>");
-}
-
-TEST(Builder, TwentyRecordsAtMost) {
-    std::string formats;
+    EXPECT_EQ(intl_strbuild(nullptr, static_cast<char *>(nullptr), 8, "x", nullptr), -27);
+    std::string skipped, twenty;
+    for (int i = 0; i < 21; ++i)
+        skipped += "%*)";
     for (int i = 0; i < 20; ++i)
-        formats += "%d";
-    EXPECT_EQ(build(nullptr, "%1!-%20!", formats.c_str(), 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13,
-                    14, 15, 16, 17, 18, 19, 20)
-                  .text,
-              "1-20");
-    for (const char *extra : {"%d", "%%", "%", "%y"})
-        EXPECT_EQ(build(nullptr, "%1!", (formats + extra).c_str(), 1, 2, 3, 4, 5, 6, 7, 8, 9, 10,
-                        11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21)
-                      .code,
-                  INTL_E_OVERFLOW)
-            << extra;
+        twenty += "%d";
+    int count = 99;
+    check({
+        // clang-format off
+        {empty(nullptr, 0, nullptr), "=-33"}, {empty("x", 0, nullptr), "=-28"}, {empty("", 8, nullptr), "=-33"},
+        {empty("%1!", 8, nullptr), "=-24"}, {empty("%1!", 8, ""), "=-24"}, {empty("50%", 8, nullptr), "=-24"},
+        {empty("%1!", 8, "%q"), "=-17"}, {empty("plain", 8, "%d%s"), "plain"}, {empty("9%%", 8, nullptr), "9%"},
+        {build(nullptr, "%3!-%2!-%1!", "%s%d%.1f", "a", 12, 99.5), "99.5-12-a"},
+        {build(nullptr, "%1!", "%lf", 0.25), "0.250000"}, {build(nullptr, "%2!%1!", "%d%%%s", 3, "x"), "x3"},
+        {build(nullptr, "%1!", "%*.*f", 8, 3, 3.14159), "   3.142"}, // stars first
+        // Size letters keep the bits of their type; a C long may be 64 bits wide.
+        {build(nullptr, "%1!", "%hd", 0x12345), "9029"}, {build(nullptr, "%1!", "%hu", -1), "65535"},
+        {build(nullptr, "%1!", "%ld", static_cast<long>(0x100000005LL)), "5"},
+        {build(nullptr, "%1!", "%lx", static_cast<unsigned long>(0x1FFFFFFFFULL)), "ffffffff"},
+        {build(nullptr, "a%1!", "%n", &count), "a"},
+        // Unknown letters are passed over where they stand and take no value,
+        // though their stars were taken, however many there are.
+        {build(nullptr, "%1!", "%y%d", 7), "7"}, {build(nullptr, "%1!", "%Lf%d", 7), "7"},
+        {build(nullptr, "%1!", "%-+5d%d", 7), "7"}, {build(nullptr, "%1!", "%y%%%d", 7), "7"},
+        {build(nullptr, "%1!", "%5%%d", 7), "7"}, {with_twenty("%1!", skipped + "%d", 21, 22), "22"},
+        // A specifier cut off by the end fills no record.
+        {build(nullptr, "%1!%2!", "%d%", 1), "=-17"}, {build(nullptr, "%1!%2!", "%d%-", 1), "=-17"},
+        {build(nullptr, "%1!%2!", "%d%5.", 1), "=-17"}, {build(nullptr, "%1!%2!", "%d%l", 1), "=-17"},
+        // Only a standard specifier must fit the record's 20 characters.
+        {build(nullptr, "%1!", "%000000000000000005d", 7), "00007"},
+        {build(nullptr, "%1!", "%0000000000000000005d", 7), "=-19"},
+        {build(nullptr, "%1!", "%000000000000000000000000000000y%d", 7), "7"},
+        {with_twenty("%1!-%20!", twenty), "1-20"}, {with_twenty("%1!", twenty + "%d", 21), "=-7"},
+        {with_twenty("%1!", twenty + "%%"), "=-7"}, {with_twenty("%1!", twenty + "%"), "=-7"},
+        // clang-format on
+    });
+    EXPECT_EQ(count, 0);
 }
 
-TEST(Builder, TranslatedTemplateReordersArgumentsOfDifferentTypes) {
-    const char *formats = "%s%d%.1f";
-    EXPECT_EQ(build(nullptr, "%1! copied %2! files (%3!%%)", formats, "alice", 12, 99.5).text,
-              "alice copied 12 files (99.5%)");
-    EXPECT_EQ(
-        build(nullptr, "%3!%% - %2! Dateien von %1! kopiert", formats, "alice", 12, 99.5).text,
-        "99.5% - 12 Dateien von alice kopiert");
-}
-
-TEST(Builder, CountedStringsAreReadOnlyUpToTheirLengths) {
-    char buf[32];
-    EXPECT_EQ(cbuild(nullptr, buf, sizeof buf, "ab%1!cd", 5, "%dzz", 2, 7), 3);
-    EXPECT_STREQ(buf, "ab7");
-    // A NUL inside the formats string ends a custom name, or is passed over.
-    CvtList list(1);
-    list.install("", INTL_T_INT, echo<INTL_INT>);
-    EXPECT_EQ(cbuild(list.get(), buf, sizeof buf, "%1!", 3, "%\0", 2, 5), 4);
-    EXPECT_STREQ(buf, "<:5>");
-    EXPECT_EQ(cbuild(nullptr, buf, sizeof buf, "%1!", 3, "%\0%d", 4, 5), 1);
-    EXPECT_STREQ(buf, "5");
-    EXPECT_EQ(cbuild(nullptr, buf, sizeof buf, "%1!", -1, "%d", 2, 5), INTL_E_NOTEXT);
-    EXPECT_EQ(cbuild(nullptr, buf, sizeof buf, "%1!", 3, "%d", 0, 5), INTL_E_NOFORMATS);
+TEST(Builder, CustomListsAndSpecifiersAndCountedStrings) {
+    EXPECT_EQ(intl_fmtsize(5), static_cast<INTL_INT>(sizeof(INTL_CVTLIST) + 4 * sizeof(INTL_FMT)));
+    for (INTL_INT count : {0, -1, INT32_MIN, INT32_MAX / 8})
+        EXPECT_EQ(intl_fmtsize(count), INTL_E_LISTSIZE) << count;
+    CvtList list(9);
+    INTL_CVTLIST *cvt = list.get();
+    // clang-format off
+    EXPECT_EQ(intl_fmtinstall(nullptr, nullptr, 1, nullptr), -23); EXPECT_EQ(intl_fmtinstall(cvt, nullptr, 1, nullptr), -24);
+    EXPECT_EQ(intl_fmtinstall(cvt, "abcdefghijabcdefghijk", 1, nullptr), -25); EXPECT_EQ(intl_fmtinstall(cvt, "abcdefghijabcdefghijk", 1, echo<INTL_INT>), -20);
+    // clang-format on
+    list.add("amount", INTL_T_INT, echo<INTL_INT>).add("abel", INTL_T_SHORT, echo<std::int16_t>);
+    list.add("Lf", INTL_T_DOUBLE, echo<double>).add("", INTL_T_INT, echo<INTL_INT>);
+    list.add("abcdefghijabcdefghij", INTL_T_ULONG, echo<INTL_ULONG>).add("bad", 9, echo<INTL_INT>);
+    list.add("y", INTL_T_PTR, echo<const char *>)
+        .add("y", INTL_T_INT, misbehaving); // the first wins
+    EXPECT_EQ(cvt->listcount, 8);
+    check({
+        // clang-format off
+        {build(cvt, "%1!", "%amount.", 5), "<amount:5>"}, {build(cvt, "%1!|%2!", "%amount %d", 5, 6), "<amount:5>|6"},
+        {build(cvt, "%2!-%1!", "%amount%d", 5, 6), "6-<amount:5>"},
+        {build(cvt, "%1!", "%-8.3amount", 5), "<amount:5>"}, {build(cvt, "%1!", "%*.*amount", 1, 2, 5), "<amount:5>"},
+        {build(cvt, "%1!", "%label", 0x12345), "<abel:9029>"},
+        {build(cvt, "%1!", "%hour", 8), "10"}, // %ho, then "ur"
+        {build(cvt, "%1!", "%(", 5), "<:5>"}, {build(cvt, "%1!", "%-+5d", 5), "<:5>"},
+        {build(cvt, "%1!", "%Lf", 2.5), "<Lf:2.500000>"}, {build(cvt, "%1!", "%y", "text"), "<y:text>"},
+        {build(cvt, "%1!", "%abcdefghijabcdefghij", 5ul), "<abcdefghijabcdefghij:5>"},
+        {build(cvt, "%1!", "%abcdefghijabcdefghijk", 1), "=-20"},
+        {build(cvt, "%1!", "%q%bad", 1), "=-21"}, {build(cvt, "%1!", "%bad%q", 1), "=-18"}, // the first decides
+        {build(CvtList(1).get(), "%1!", "%y", 1), "=-21"},
+        // Counted texts are read only up to their lengths; a NUL inside the
+        // formats string ends a custom name, or is passed over.
+        {cbuild(nullptr, "ab%1!cd", 5, "%dzz", 2, 7), "ab7"}, {cbuild(cvt, "%1!", 3, "%\0", 2, 5), "<:5>"},
+        {cbuild(nullptr, "%1!", 3, "%\0%d", 4, 5), "5"}, {cbuild(nullptr, "%1!", -1, "%d", 2, 5), "=-33"},
+        {cbuild(nullptr, "%1!", 3, "%d", 0, 5), "=-24"},
+        // clang-format on
+    });
 }
 
 } // namespace

@@ -109,8 +109,9 @@ class Tool : public ::testing::Test {
             GTEST_SKIP() << "the intl tool is not built";
     }
 
-    // Runs intl with args and stdin; the environment is ours without
-    // KORVAN unless one is given.
+    // Runs intl with args and stdin; the environment is ours with KORVAN
+    // naming the build's data directory unless another is given, so that no
+    // $KORVAN or user korvan of the machine counts.
     Result intl(const std::vector<std::string> &args, const std::string &input = "",
                 const std::optional<std::string> &korvan = std::nullopt) {
         const std::string in = dir_.write("stdin", input);
@@ -120,14 +121,13 @@ class Tool : public ::testing::Test {
         std::istringstream words{emulator};
         for (std::string word; words >> word;)
             argv.push_back(word);
-        argv.push_back(tool_path);
+        argv.push_back(tool_);
         argv.insert(argv.end(), args.begin(), args.end());
         std::vector<std::string> env;
         for (char **e = environ; *e != nullptr; ++e)
             if (std::strncmp(*e, "KORVAN=", 7) != 0)
                 env.emplace_back(*e);
-        if (korvan)
-            env.push_back("KORVAN=" + *korvan);
+        env.push_back("KORVAN="s + (korvan ? *korvan : build_data));
 
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -169,6 +169,7 @@ class Tool : public ::testing::Test {
 
     TempDir dir_;
     std::string stdout_to_; // where the tool's standard output goes, if not to a file of ours
+    const char *tool_ = tool_path;
 };
 
 // --- the table compiler ------------------------------------------------
@@ -534,15 +535,45 @@ TEST_F(Tool, SubcommandsPrintTheirResultOrNameWhatIsWrong) {
         EXPECT_EQ(run.status, c.status) << c.args[0] << ' ' << c.args[1];
         EXPECT_EQ(run.out + run.err, expand(c.report));
     }
-    const Result by_korvan =
-        intl({"dump", "--charset", "UTF-8", "--table", "CP1252"}, "", "/nonexistent");
-    EXPECT_EQ(by_korvan.err, "intl dump: no such table at /nonexistent/charsets/UTF-8/CP1252\n");
     const std::vector<std::string> latin = {"xlate", "--home",  build_data,  "--charset",
                                             "UTF-8", "--table", "ISO-8859-1"};
     std::vector<std::string> mixed = latin;
     mixed.insert(mixed.end(), {dir_.path() / "a.txt", "-", dir_.path() / "a.txt"});
     EXPECT_EQ(intl(mixed, "na\xEFve\n").out, "caf\xC3\xA9\nna\xC3\xAFve\ncaf\xC3\xA9\n");
     EXPECT_EQ(intl(latin, "\xE9").out, "\xC3\xA9");
+}
+
+// The data directory is the first that holds charsets/: --home (which must),
+// else $KORVAN or user korvan's home, else the built-in one, which the tool
+// built for installation lacks until it is installed.
+TEST_F(Tool, HomeIsTheFirstDirectoryHoldingCharsets) {
+    const std::string with = dir_.path() / "with", without = dir_.path(), too_long(600, 'k');
+    dir_.write("with/charsets/UTF-8/CP1252", le32(410) + xlt_block({0, {{'a', {{"", "b"}}}}}));
+    const auto installed = std::filesystem::path(tool_path).parent_path() / "for-install/intl";
+    const std::string built_in = (installed.parent_path() / "../share/intl_r").lexically_normal();
+    const std::string none = "1 intl xlate: no data directory holds charsets/: tried ";
+    const std::string choose =
+        " and the built-in " + built_in + "; name one with --home DIR or KORVAN=DIR\n";
+    const struct {
+        bool installed;
+        std::string home, korvan, report; // status, output and errors
+    } cases[] = {
+        {false, with, build_data, "0 b\x80"},
+        {false, without, with, "1 intl xlate: data directory " + without + " holds no charsets/\n"},
+        {false, "", with, "0 b\x80"},
+        {false, "", without, "0 a\xE2\x82\xAC"},
+        {false, "", too_long, "0 a\xE2\x82\xAC"},
+        {true, "", without, none + without + " (from $KORVAN or user korvan's home)" + choose},
+        {true, "", too_long, none + "$KORVAN or user korvan (" + intl_errstr(-7) + ")" + choose},
+    };
+    for (const auto &c : cases) {
+        tool_ = c.installed ? installed.c_str() : tool_path;
+        std::vector<std::string> args = {"xlate", "--charset", "UTF-8", "--table", "CP1252"};
+        if (!c.home.empty())
+            args.insert(args.end(), {"--home", c.home});
+        const Result run = intl(args, "a\x80", c.korvan);
+        EXPECT_EQ(std::to_string(run.status) + " " + run.out + run.err, c.report) << c.korvan;
+    }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The argument-list formatter: intl_strblist and intl__strblist fill the
 // numbered placeholders of a template from an array of argument records.
 #include "frame/frame.h"
+#include "message/direct.h"
 #include "message/specifier.h"
 
 #include <algorithm>
@@ -12,69 +13,47 @@
 namespace {
 
 using intl::message::Family;
+using intl::message::Flag;
+using intl::message::integer_of;
+using intl::message::is_value_type;
+using intl::message::Output;
 using intl::message::Specifier;
 
 // Placeholder numbers stop taking digits once they exceed this.
 constexpr INTL_INT placeholder_digits_limit = 20;
 
-// First size of a conversion's temporary buffer: enough for any number, so
-// that only long texts pay for a second, exactly sized rendering.
-constexpr INTL_INT scratch_first_size = 256;
-
-// The caller's buffer: where the next byte goes and how many bytes are left,
-// the byte of the message's terminator included.
-struct Output {
-    char *pos;
-    INTL_INT left;
-
-    // A piece of len bytes fits when it still leaves the terminator's byte.
-    bool fits(std::size_t len) const { return len <= static_cast<std::size_t>(left - 1); }
-
-    void put(const char *bytes, std::size_t len) {
-        std::memcpy(pos, bytes, len);
-        advance(len);
-    }
-
-    void advance(std::size_t len) {
-        pos += len;
-        left -= static_cast<INTL_INT>(len);
-    }
-};
-
-// The temporary buffer of one standard conversion, given back on every way out.
+// The temporary buffer of a conversion that snprintf renders: first its own
+// bytes, enough for any number, so that only long texts pay for a heap
+// buffer of their exact size, given back on every way out.
 class Scratch {
   public:
     Scratch() = default;
     Scratch(const Scratch &) = delete;
     Scratch &operator=(const Scratch &) = delete;
-    ~Scratch() { comn_free(data_); }
+    ~Scratch() { comn_free(heap_); }
 
     // Replaces the buffer by one of size bytes; false when none can be had.
-    bool take(std::size_t size) {
-        comn_free(data_);
-        data_ = static_cast<char *>(comn_malloc(static_cast<INTL_UINT>(size)));
-        size_ = data_ != nullptr ? size : 0;
-        return data_ != nullptr;
+    bool grow(std::size_t size) {
+        comn_free(heap_);
+        heap_ = static_cast<char *>(comn_malloc(static_cast<INTL_UINT>(size)));
+        size_ = heap_ != nullptr ? size : 0;
+        return heap_ != nullptr;
     }
 
-    char *data() const { return data_; }
+    char *data() { return heap_ != nullptr ? heap_ : local_; }
     std::size_t size() const { return size_; }
 
   private:
-    char *data_ = nullptr;
-    std::size_t size_ = 0;
+    char local_[256];
+    char *heap_ = nullptr;
+    std::size_t size_ = sizeof local_;
 };
-
-bool is_value_type(INTL_INT code) {
-    return code >= INTL_T_SHORT && code <= INTL_T_DOUBLE;
-}
 
 // Copies the template's plain bytes up to the next "%" as far as they leave
 // the terminator's byte.
 void copy_plain_run(Output &out, std::string_view &rest) {
-    std::size_t run = std::min(rest.size(), static_cast<std::size_t>(out.left - 1));
-    if (const void *percent = std::memchr(rest.data(), '%', run))
-        run = static_cast<std::size_t>(static_cast<const char *>(percent) - rest.data());
+    const std::size_t run = intl::message::find_percent(
+        {rest.data(), std::min(rest.size(), static_cast<std::size_t>(out.left - 1))});
     out.put(rest.data(), run);
     rest.remove_prefix(run);
 }
@@ -84,8 +63,7 @@ void copy_plain_run(Output &out, std::string_view &rest) {
 INTL_INT take_placeholder(std::string_view &rest) {
     rest.remove_prefix(1);
     INTL_INT number = 0;
-    while (!rest.empty() && intl::message::is_decimal(rest.front()) &&
-           number <= placeholder_digits_limit) {
+    while (!rest.empty() && intl::is_digit(rest.front()) && number <= placeholder_digits_limit) {
         number = number * 10 + (rest.front() - '0');
         rest.remove_prefix(1);
     }
@@ -130,88 +108,71 @@ bool suits(Family family, INTL_INT value_type) {
     }
 }
 
-// Reads the record's specifier text; false unless it is one terminated
-// standard conversion whose stars and value the record supplies, since
-// snprintf would otherwise read arguments it was never given.
-bool read_cvtspec(const INTL_ARGVAL &arg, Specifier &parsed) {
-    if (arg.cvtspec[0] != '%')
-        return false;
-    // A NUL met by the scan is taken as the conversion and refused below.
-    const std::string_view body(arg.cvtspec + 1, sizeof arg.cvtspec - 1);
-    parsed = intl::message::scan_specifier(body);
-    const std::size_t end = parsed.length + 1;
-    return parsed.complete && suits(intl::message::family_of(parsed.conversion), arg.value_type) &&
-           parsed.stars == arg.numstars && end < body.size() && body[end] == '\0';
-}
+// The flags and size letters that C defines for a conversion letter; with
+// any other, what snprintf makes of the value is anybody's guess.
+struct Defined {
+    unsigned flags;
+    std::string_view sizes;
+};
 
-// The integer value of type codes 1 to 6, widened without changing it.
-std::int64_t integer_of(const INTL_ARGVAL &arg) {
-    switch (arg.value_type) {
-    case INTL_T_SHORT:
-        return arg.value.short_val;
-    case INTL_T_USHORT:
-        return arg.value.ushort_val;
-    case INTL_T_INT:
-        return arg.value.int_val;
-    case INTL_T_UINT:
-        return arg.value.uint_val;
-    case INTL_T_LONG:
-        return arg.value.long_val;
-    default:
-        return arg.value.ulong_val;
+constexpr Defined defined_for(char conversion) {
+    constexpr unsigned sided = Flag::minus | Flag::plus | Flag::space;
+    switch (conversion) {
+    case 'd':
+    case 'i':
+    case 'u':
+        return {sided | Flag::zero, "hl"};
+    case 'o':
+    case 'x':
+    case 'X':
+        return {sided | Flag::zero | Flag::hash, "hl"};
+    case 'c':
+    case 's':
+        return {sided, "l"};
+    case 'p':
+        return {sided, ""};
+    case 'n':
+        return {0, "hl"};
+    default: // the floating-point letters
+        return {sided | Flag::zero | Flag::hash, "l"};
     }
 }
 
-// A literal width or precision from `at` on, saturated at INT32_MAX; 0 when
-// the text there is not a digit (a star, or nothing).
-INTL_INT literal_number(std::string_view text, std::size_t &at) {
-    std::int64_t n = 0;
-    if (at < text.size() && text[at] == '*')
-        ++at;
-    else
-        for (; at < text.size() && intl::message::is_decimal(text[at]); ++at)
-            n = std::min<std::int64_t>(n * 10 + (text[at] - '0'), INT32_MAX);
-    return static_cast<INTL_INT>(n);
+bool defined_in_c(const Specifier &parsed) {
+    const Defined defined = defined_for(parsed.conversion);
+    return (parsed.flags & ~defined.flags) == 0 &&
+           (parsed.size == '\0' || defined.sizes.find(parsed.size) != std::string_view::npos);
 }
 
-// The literal numbers of a record's specifier text; the precision's digits
-// are cvtspec[precision_at, precision_end).
-struct Literals {
-    bool alternate = false; // the '#' flag
-    INTL_INT width = 0;
-    INTL_INT precision = 0;
-    std::size_t precision_at = 0;
-    std::size_t precision_end = 0;
-};
-
-Literals read_literals(const INTL_ARGVAL &arg, const Specifier &parsed) {
-    const std::string_view text(arg.cvtspec + 1, parsed.length);
-    Literals lit;
-    std::size_t at = 0;
-    lit.alternate = !text.empty() && text[0] == '#';
-    if (!text.empty() && intl::message::is_flag(text[0]))
-        ++at;
-    lit.width = literal_number(text, at);
-    if (at < text.size() && text[at] == '.')
-        ++at;
-    lit.precision_at = at + 1;
-    lit.precision = literal_number(text, at);
-    lit.precision_end = at + 1;
-    return lit;
+// The record's specifier text after its "%"; a NUL met by the scan is
+// taken as the conversion and refused.
+constexpr std::string_view body_of(const INTL_ARGVAL &arg) {
+    return {arg.cvtspec + 1, sizeof arg.cvtspec - 1};
 }
 
-// Whether the specifier's literal width or precision alone makes the text
+// False unless the record's text is one terminated C conversion whose stars
+// and value the record supplies, since snprintf would otherwise read
+// arguments it was never given.
+bool well_formed(const INTL_ARGVAL &arg, const Specifier &parsed) {
+    const std::size_t end = parsed.length + 1;
+    return arg.cvtspec[0] == '%' && parsed.complete &&
+           suits(intl::message::family_of(parsed.conversion), arg.value_type) &&
+           parsed.stars == arg.numstars && end < body_of(arg).size() &&
+           arg.cvtspec[end + 1] == '\0' && defined_in_c(parsed);
+}
+
+// Whether the specifier's width or literal precision alone makes the text
 // longer than the space left. snprintf spends time (and, for floating
 // point, memory) in proportion to these numbers before its length can be
 // refused, so "%2147483647d" is refused up front, as a star value of that
-// size is. A precision sets a minimum length only for integers, for
+// size is; so is a negative star width, a left-justified field as long as
+// its magnitude. A precision sets a minimum length only for integers, for
 // non-null pointers and for finite floating values under f, e and E (and g,
 // G with the '#' flag); elsewhere it may be larger than the text.
-bool literal_too_long(const Output &out, const INTL_ARGVAL &arg, const Specifier &parsed) {
-    const Literals lit = read_literals(arg, parsed);
-    if (lit.width > out.left - 1)
+bool too_long(const Output &out, const INTL_ARGVAL &arg, const Specifier &parsed) {
+    if (parsed.width.value > out.left - 1 || (parsed.width.star && -arg.stars[0] > out.left - 1))
         return true;
-    if (lit.precision <= out.left - 1)
+    if (parsed.precision.value <= out.left - 1)
         return false;
     switch (parsed.conversion) {
     case 'd':
@@ -229,7 +190,7 @@ bool literal_too_long(const Output &out, const INTL_ARGVAL &arg, const Specifier
         return std::isfinite(arg.value.doubleval);
     case 'g':
     case 'G':
-        return lit.alternate && std::isfinite(arg.value.doubleval);
+        return (parsed.flags & Flag::hash) != 0 && std::isfinite(arg.value.doubleval);
     default:
         return false;
     }
@@ -248,13 +209,13 @@ constexpr std::string_view g_precision_cap_text = "1100";
 const char *format_text(const INTL_ARGVAL &arg, const Specifier &parsed, char (&copy)[21]) {
     if (parsed.conversion != 'g' && parsed.conversion != 'G')
         return arg.cvtspec;
-    const Literals lit = read_literals(arg, parsed);
-    if (lit.alternate || lit.precision <= g_precision_cap)
+    if ((parsed.flags & Flag::hash) != 0 || parsed.precision.value <= g_precision_cap)
         return arg.cvtspec;
-    // Both offsets lie inside the text; views made by hand keep the checked
-    // substr, and with it the C++ runtime, out of the library.
-    const std::string_view head(arg.cvtspec, lit.precision_at);
-    const std::string_view tail(arg.cvtspec + lit.precision_end);
+    // Both offsets lie inside the text, after its "%"; views made by hand
+    // keep the checked substr, and with it the C++ runtime, out of the
+    // library.
+    const std::string_view head(arg.cvtspec, parsed.precision.at + 1);
+    const std::string_view tail(arg.cvtspec + parsed.precision.end + 1);
     char *at = copy;
     for (std::string_view piece : {head, g_precision_cap_text, tail}) {
         std::memcpy(at, piece.data(), piece.size());
@@ -267,7 +228,7 @@ const char *format_text(const INTL_ARGVAL &arg, const Specifier &parsed, char (&
 // snprintf with the record's stars and then one value; the length of the
 // full rendering, or negative when the C library refuses it.
 template <class T>
-int format_with_stars(const Scratch &buf, const INTL_ARGVAL &arg, const char *fmt, T value) {
+int format_with_stars(Scratch &buf, const INTL_ARGVAL &arg, const char *fmt, T value) {
     switch (arg.numstars) {
     case 0:
         return std::snprintf(buf.data(), buf.size(), fmt, value);
@@ -280,7 +241,7 @@ int format_with_stars(const Scratch &buf, const INTL_ARGVAL &arg, const char *fm
 
 // Hands snprintf the type its conversion letter reads. Longs carry 32 bits on
 // every platform, so "l" values are widened from 32 bits by the letter's sign.
-int format_value(const Scratch &buf, const INTL_ARGVAL &arg, const Specifier &parsed) {
+int format_value(Scratch &buf, const INTL_ARGVAL &arg, const Specifier &parsed) {
     const bool is_long = parsed.size == 'l';
     char copy[sizeof arg.cvtspec];
     const char *fmt = format_text(arg, parsed, copy);
@@ -315,20 +276,18 @@ int format_value(const Scratch &buf, const INTL_ARGVAL &arg, const Specifier &pa
 // its first zero byte, to the output.
 INTL_INT render_formatted(Output &out, const INTL_ARGVAL &arg, const Specifier &parsed) {
     Scratch buf;
-    if (!buf.take(static_cast<std::size_t>(std::min(out.left, scratch_first_size))))
-        return INTL_E_NOMEM;
-    int full = format_value(buf, arg, parsed);
+    const int full = format_value(buf, arg, parsed);
     if (full < 0)
         return INTL_E_FORMATSYNTAX;
     if (!out.fits(static_cast<std::size_t>(full)))
         return INTL_E_OVERFLOW;
     if (static_cast<std::size_t>(full) >= buf.size()) {
-        if (!buf.take(static_cast<std::size_t>(full) + 1))
+        if (!buf.grow(static_cast<std::size_t>(full) + 1))
             return INTL_E_NOMEM;
         if (format_value(buf, arg, parsed) < 0)
             return INTL_E_FORMATSYNTAX;
     }
-    out.put(buf.data(), intl::bounded_length(buf.data(), buf.size()));
+    out.put(buf.data(), intl::bounded_length(buf.data(), static_cast<std::size_t>(full)));
     return 0;
 }
 
@@ -355,14 +314,18 @@ INTL_INT render_standard(Output &out, const INTL_ARGVAL &arg) {
         return INTL_E_DATATYPE;
     if (arg.numstars < 0 || arg.numstars > 2)
         return INTL_E_STARS;
-    Specifier parsed;
-    if (!read_cvtspec(arg, parsed))
+    const Specifier parsed = intl::message::scan_specifier(body_of(arg), intl::message::Grammar::c);
+    if (!well_formed(arg, parsed))
+        return INTL_E_FORMATSYNTAX;
+    // A width of INT32_MIN has no magnitude; the C library refuses it, after
+    // seconds of padding.
+    if (parsed.width.star && arg.stars[0] == INT32_MIN)
         return INTL_E_FORMATSYNTAX;
     if (parsed.conversion == 'n') {
         store_count(arg, parsed.size);
         return 0;
     }
-    if (literal_too_long(out, arg, parsed))
+    if (too_long(out, arg, parsed))
         return INTL_E_OVERFLOW;
     const auto *text = static_cast<const char *>(arg.value.ptr_val);
     if (parsed.conversion == 's' && arg.numstars == 0 && text != nullptr) {
@@ -375,6 +338,9 @@ INTL_INT render_standard(Output &out, const INTL_ARGVAL &arg) {
             return 0;
         }
     }
+    const INTL_INT direct = intl::message::render_direct(out, arg, parsed);
+    if (direct != intl::message::needs_snprintf)
+        return direct;
     return render_formatted(out, arg, parsed);
 }
 

@@ -148,13 +148,11 @@ class FormatsReader {
     INTL_INT read(std::span<INTL_ARGVAL, max_records> records) {
         std::size_t filled = 0;
         while (!rest_.empty()) {
-            const void *percent = std::memchr(rest_.data(), '%', rest_.size());
-            if (percent == nullptr)
+            rest_.remove_prefix(intl::message::find_percent(rest_));
+            if (rest_.empty())
                 break;
             if (filled == records.size())
                 return INTL_E_OVERFLOW;
-            rest_.remove_prefix(
-                static_cast<std::size_t>(static_cast<const char *>(percent) - rest_.data()));
             const Step step = read_specifier(records[filled]);
             if (step.status < 0)
                 return step.status;
@@ -175,7 +173,8 @@ class FormatsReader {
             return {Outcome::ended};
         rec.numstars = 0;
         rec.custom = nullptr;
-        const Specifier parsed = intl::message::scan_specifier(rest_);
+        const Specifier parsed =
+            intl::message::scan_specifier(rest_, intl::message::Grammar::formats);
         // Stars come before the value in the argument list, whatever follows.
         for (int i = 0; i < parsed.stars; ++i)
             rec.stars[rec.numstars++] = values_.next<int>();
@@ -213,7 +212,7 @@ class FormatsReader {
             return {Outcome::ended, INTL_E_NOCUSTOM};
         rec.custom = entry;
         rec.value_type = entry->argtype;
-        if (rec.value_type < INTL_T_SHORT || rec.value_type > INTL_T_DOUBLE)
+        if (!intl::message::is_value_type(rec.value_type))
             return {Outcome::ended, INTL_E_DATATYPE};
         pull_value(values_, rec);
         return {Outcome::filled};

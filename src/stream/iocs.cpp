@@ -63,6 +63,36 @@ std::int64_t byte_count(INTL_INT size, INTL_INT count) {
     return total > INT32_MAX ? -1 : total;
 }
 
+// Whether the rest of a read of `count` items of `size` bytes goes straight
+// to the caller's memory: beyond two buffers' worth a pass through the
+// buffer would cost a system call per 512 bytes. Items larger than the
+// buffer are never delivered, so they never go this way.
+bool read_directly(INTL_INT size, INTL_INT count) {
+    return size <= buffer_size && count > 2 * buffer_size / size;
+}
+
+// Reads `count` items of `size` bytes (at most the buffer's size) to `to`:
+// first the whole items still buffered, then the rest straight from the
+// descriptor, repeating short reads until the end of the file. The bytes of
+// an incomplete last item go back to the buffer, read position unchanged.
+INTL_INT read_direct(INTL_BYTE *to, INTL_INT size, INTL_INT count, INTL_IOCS *s) {
+    const auto want = static_cast<std::size_t>(size) * static_cast<std::size_t>(count);
+    std::size_t got = static_cast<std::size_t>(s->ne_cnt);
+    std::memcpy(to, s->ne_ptr, got);
+    while (got < want) {
+        const ssize_t n = ::read(s->ne_fd, to + got, want - got);
+        if (n <= 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    const std::size_t whole = got / static_cast<std::size_t>(size);
+    const std::size_t rest = got % static_cast<std::size_t>(size);
+    std::memcpy(s->ne_base, to + whole * static_cast<std::size_t>(size), rest);
+    s->ne_ptr = s->ne_base;
+    s->ne_cnt = static_cast<INTL_INT>(rest);
+    return static_cast<INTL_INT>(whole);
+}
+
 } // namespace
 
 extern "C" {
@@ -100,6 +130,8 @@ INTL_INT intl_iocsfread(INTL_BYTE *intl_ptr, INTL_INT intl_size, INTL_INT intl_c
         return 0;
     INTL_INT copied = 0;
     for (; copied < intl_cnt; ++copied) {
+        if (intl_iocs->ne_cnt < intl_size && read_directly(intl_size, intl_cnt - copied))
+            return copied + read_direct(intl_ptr, intl_size, intl_cnt - copied, intl_iocs);
         if (intl_iocs->ne_cnt < intl_size &&
             (intl_filbuf(intl_iocs) == 0 || intl_iocs->ne_cnt < intl_size))
             break;

@@ -4,8 +4,11 @@
 // 24-byte mapping records on every platform. In the caller's buffer each
 // table is 256 native INTL_XLIST headers followed by its records; where a
 // pointer is 4 bytes that is the file's own layout, elsewhere the headers
-// are wider than in the file and intl_xlatesize accounts for it.
-#include "xlate/xlate.h"
+// are wider than in the file and the table's index (index.h) lies between
+// them and the records, and intl_xlatesize accounts for both.
+#include "xlate/index.h"
+
+#include <algorithm>
 
 #include <array>
 #include <bit>
@@ -13,6 +16,7 @@
 #include <cstdint>
 #include <string_view>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace intl::xlate;
 
@@ -114,27 +118,50 @@ void records_to_native(INTL_MAP *records, INTL_INT count) {
     }
 }
 
-// Reads the records of every non-empty list to `at` and points the list
-// there; INTL_OK, or -153 when the file ends early or a list's byte count
-// does not fit 32 bits.
+// The bytes of the file after what the stream has delivered; -1 if unknown.
+std::int64_t bytes_left(INTL_IOCS *s) {
+    struct stat info;
+    const off_t at = ::lseek(s->ne_fd, 0, SEEK_CUR);
+    return ::fstat(s->ne_fd, &info) != 0 || at < 0 ? -1 : info.st_size - (at - s->ne_cnt);
+}
+
+// Reads the records of every non-empty list, all in one read, to `at` and
+// points each list at its own; INTL_OK, or -153 when the file does not
+// hold them. With an index the last list's records, read last, are moved
+// to the front (index.h): the read starts that far on, and the place they
+// leave after the others takes the index's cells later. Lists that the
+// file does not hold are refused before anything is read, so that a list
+// size beyond the file never moves the read past the buffer.
 INTL_INT read_lists(INTL_IOCS *s, INTL_XLATE &table, unsigned char *&at) {
+    std::int64_t total = 0;
+    INTL_XLIST *last = nullptr;
+    for (INTL_XLIST &list : table.xlist) {
+        total += std::max(list.listsize, 0);
+        last = list.listsize > 0 ? &list : last;
+    }
+    if (total > INT32_MAX / record_bytes || total * record_bytes > bytes_left(s))
+        return INTL_E_READ;
+    const auto count = static_cast<INTL_INT>(total);
+    const std::size_t front = indexing && last != nullptr ? std::size_t(last->listsize) : 0;
+    auto *records = reinterpret_cast<INTL_MAP *>(at);
+    if (intl_iocsfread(reinterpret_cast<char *>(records + front), record_bytes, count, s) != count)
+        return INTL_E_READ;
+    records_to_native(records + front, count);
+    std::memmove(records, records + count, front * sizeof(INTL_MAP));
+    INTL_MAP *next = records + front;
     for (INTL_XLIST &list : table.xlist) {
         if (list.listsize <= 0)
             continue;
-        if (list.listsize > INT32_MAX / record_bytes)
-            return INTL_E_READ;
-        list.list = reinterpret_cast<INTL_MAP *>(at);
-        if (intl_iocsfread(reinterpret_cast<char *>(at), record_bytes, list.listsize, s) !=
-            list.listsize)
-            return INTL_E_READ;
-        records_to_native(list.list, list.listsize);
-        at += static_cast<std::size_t>(list.listsize) * record_bytes;
+        list.list = &list == last && front > 0 ? records : next;
+        next += &list == last && front > 0 ? 0 : list.listsize;
     }
+    at += static_cast<std::size_t>(count) * record_bytes;
     return INTL_OK;
 }
 
 // Reads one table block after its code word: the table header, then the
-// lists. The table pointer is set before the lists are read.
+// lists, then (with 8-byte pointers) builds the index between the table
+// and its records. The table pointer is set before the lists are read.
 INTL_INT read_table(INTL_IOCS *s, INTL_XLATE *&table, unsigned char *&at) {
     std::array<unsigned char, table_header_bytes> raw;
     if (intl_iocsfread(reinterpret_cast<char *>(raw.data()), file_header_bytes, list_count, s) !=
@@ -143,7 +170,13 @@ INTL_INT read_table(INTL_IOCS *s, INTL_XLATE *&table, unsigned char *&at) {
     table = reinterpret_cast<INTL_XLATE *>(at);
     decode_headers(*table, raw.data());
     at += sizeof(INTL_XLATE);
-    return read_lists(s, *table, at);
+    auto *index = reinterpret_cast<Index *>(at);
+    if constexpr (indexing)
+        at += sizeof(Index);
+    const INTL_INT rc = read_lists(s, *table, at);
+    if (rc == INTL_OK && indexing)
+        at = build_index(*table, *index, at);
+    return rc;
 }
 
 // Reads up to two table blocks into buf; a missing block ends the file.
@@ -170,13 +203,17 @@ INTL_INT read_blocks(INTL_IOCS *s, unsigned char *buf, INTL_XLATE **tosrv, INTL_
 
 // What a load writes at most for a file of `filesize` bytes: its bytes after
 // the version word less each block's code word, plus the widening of each
-// table header that can fit in the file.
+// table header that can fit in the file, plus the index of each such table
+// (its records together number at most filesize / 24).
 std::int64_t loaded_size(std::int64_t filesize) {
     const std::int64_t blocks =
         filesize < word_bytes
             ? 0
             : std::min<std::int64_t>(max_blocks, (filesize - word_bytes) / (block_min_bytes));
-    return filesize - word_bytes * max_blocks + blocks * widening;
+    const std::int64_t records = std::max<std::int64_t>(filesize, 0) / record_bytes;
+    return filesize - word_bytes * max_blocks +
+           blocks * (widening + static_cast<std::int64_t>(index_table_bytes)) +
+           records * static_cast<std::int64_t>(index_record_bytes);
 }
 
 } // namespace

@@ -1,13 +1,10 @@
 // Internal header of the translation engine: finding the mapping for one
 // source position in a sorted list.
 //
-// A list is sorted longest source sequence first and, within one length,
-// ascending by its pattern bytes (intl_mapcompare). Walking it in order with
-// the skip rule - pass over the rest of a length once a mapping's first
-// differing byte is above the source's - finds, per length, the first usable
-// mapping whose pattern equals the source. So the search here visits each
-// length group once and finds that mapping by a search that narrows the
-// group; the result is the walk's, mapping for mapping.
+// A list is sorted longest sequence first, then by pattern (intl_mapcompare).
+// Walking it with the skip rule (pass over the rest of a length once a
+// mapping's first differing byte is above the source's) finds, per length,
+// the first usable mapping equal to the source: a binary search finds it too.
 #ifndef INTL_XLATE_SEARCH_H
 #define INTL_XLATE_SEARCH_H
 
@@ -28,8 +25,7 @@ struct Found {
     const INTL_MAP *map;
 };
 
-// Up to 8 bytes as a big-endian number, so that numbers order as the bytes
-// do, unsigned.
+// Up to 8 bytes as a big-endian number: numbers order as the bytes do.
 inline std::uint64_t big_endian(const unsigned char *p) {
     std::uint64_t v;
     std::memcpy(&v, p, sizeof v);
@@ -74,105 +70,17 @@ inline std::uint64_t key_of(const INTL_MAP &m, std::uint64_t mask) {
     return pattern_key(m) & mask;
 }
 
-// In a sorted group of count >= 1 mappings, the first whose key is not below
-// `key` (a lower bound), by binary search without branches on the keys. The
-// key's bytes past its prefix are zero, so a whole pattern is below it
-// exactly when the pattern's prefix is: no mask is needed.
-inline const INTL_MAP *lower_bound(const INTL_MAP *first, std::size_t count, std::uint64_t key) {
+// In a sorted group of count >= 1 mappings, the first whose first n pattern
+// bytes (the mask's) are not below `key`, by a binary search without
+// branches on the keys.
+inline const INTL_MAP *lower_bound(const INTL_MAP *first, std::size_t count, std::uint64_t key,
+                                   std::uint64_t mask) {
     while (count > 1) {
         const std::size_t half = count / 2;
-        first = pattern_key(first[half - 1]) < key ? first + half : first;
+        first = key_of(first[half - 1], mask) < key ? first + half : first;
         count -= half;
     }
-    return first + (pattern_key(*first) < key ? 1 : 0);
-}
-
-// One narrowing step of a lower-bound search among count mappings from
-// first: the Parts - 1 keys at the cuts are loaded together, so one wait for
-// memory narrows the range Parts-fold.
-template <std::size_t Parts>
-inline void cut_into(const INTL_MAP *&first, std::size_t &count, std::uint64_t key) {
-    const std::size_t step = count / Parts;
-    std::size_t below = 0;
-    const INTL_MAP *cut = first + step - 1;
-    for (std::size_t i = 1; i < Parts; ++i, cut += step)
-        below += pattern_key(*cut) < key ? 1 : 0;
-    first += below * step;
-    count = below == Parts - 1 ? count - (Parts - 1) * step : step;
-}
-
-// How many of the n mappings from first have keys below `key`.
-inline std::size_t count_below(const INTL_MAP *first, std::size_t n, std::uint64_t key) {
-    std::size_t below = 0;
-    for (std::size_t i = 0; i < n; ++i)
-        below += pattern_key(first[i]) < key ? 1 : 0;
-    return below;
-}
-
-// In a sorted group of count >= 1 mappings, the first whose key is not below
-// `key`. Large groups (thousands of characters under one lead byte of a
-// multi-byte set) are first cut into sixteenths: the fifteen keys at the
-// cuts are loaded together, so one wait for memory narrows the range
-// sixteenfold where halving would need four waits in a row.
-inline const INTL_MAP *wide_lower_bound(const INTL_MAP *first, std::size_t count,
-                                        std::uint64_t key) {
-    constexpr std::size_t parts = 16;
-    while (count >= 4 * parts)
-        cut_into<parts>(first, count, key);
-    return lower_bound(first, count, key);
-}
-
-// The lower bound among `count` >= 1 mappings from `first`, all inside the
-// group [group, end): cuts into eighths, loading the seven keys at the cuts
-// together, until at most eight are left. Those are counted in one go: the
-// eight places from `first`, moved back to stay in the group when it is long
-// enough, so that the count always takes the same turns - a loop as long as
-// what is left ends differently for every list, which no branch predicts.
-// The caller checks the answer against its neighbours.
-inline const INTL_MAP *short_lower_bound(const INTL_MAP *group, const INTL_MAP *end,
-                                         const INTL_MAP *first, std::size_t count,
-                                         std::uint64_t key) {
-    constexpr std::size_t parts = 8;
-    while (count > parts)
-        cut_into<parts>(first, count, key);
-    if (end - group >= static_cast<std::ptrdiff_t>(parts)) {
-        const INTL_MAP *window = std::min(first, end - parts);
-        return window + count_below(window, parts, key);
-    }
-    return first + count_below(first, count, key);
-}
-
-// In a sorted group of count >= 1 mappings, the first whose first n (1..7)
-// pattern bytes are not below `key`. Distinct keys differ by at least one in
-// their last compared byte, so the lower bound lies no more places after the
-// first mapping than `key` is above the first mapping's key, and no more
-// places before the last than the last's key is above `key`: a group with
-// few gaps in its sequence (a double-byte lead byte's trail bytes) leaves a
-// handful of places to look at. Equal keys can break that reasoning, so the
-// answer is taken only when its neighbours confirm it; else the whole group
-// is searched.
-inline const INTL_MAP *group_lower_bound(const INTL_MAP *first, std::size_t count,
-                                         std::uint64_t key, std::uint64_t mask, INTL_INT n) {
-    const std::uint64_t lowest = key_of(first[0], mask);
-    const std::uint64_t highest = key_of(first[count - 1], mask);
-    if (key <= lowest)
-        return first;
-    if (key > highest)
-        return first + count;
-    const int unit = 64 - 8 * n;
-    const std::uint64_t after_lowest = (key - lowest) >> unit; // 1 or more
-    const std::uint64_t before_highest = (highest - key) >> unit;
-    const std::size_t from =
-        before_highest < count - 1 ? count - 1 - static_cast<std::size_t>(before_highest) : 0;
-    const std::size_t to =
-        after_lowest < count - 1 ? static_cast<std::size_t>(after_lowest) : count - 1;
-    if (from <= to) {
-        const INTL_MAP *end = first + count;
-        const INTL_MAP *at = short_lower_bound(first, end, first + from, to - from + 1, key);
-        if ((at == first || pattern_key(at[-1]) < key) && (at == end || pattern_key(*at) >= key))
-            return at;
-    }
-    return wide_lower_bound(first, count, key);
+    return first + (key_of(*first, mask) < key ? 1 : 0);
 }
 
 // In one length group, the first usable mapping whose first n pattern bytes
@@ -183,7 +91,7 @@ inline const INTL_MAP *find_in_group(const INTL_MAP *first, const INTL_MAP *last
     const std::uint64_t key = source & mask;
     const INTL_INT length = first->src_left;
     const auto count = static_cast<std::size_t>(last - first);
-    const INTL_MAP *at = n == 0 ? first : group_lower_bound(first, count, key, mask, n);
+    const INTL_MAP *at = n == 0 ? first : lower_bound(first, count, key, mask);
     for (; at != last && key_of(*at, mask) == key; ++at)
         if (at->src_left == length && usable(*at))
             return at;

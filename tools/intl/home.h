@@ -15,8 +15,9 @@ std::string default_home();
 // Adds --home DIR to a subcommand that loads tables.
 void add_home_option(CLI::App &command, std::string &home);
 
-// Points the library at its data directory: the --home value when given,
-// else the library's own lookup, else the built-in default. Returns it.
+// Points the library at its data directory and returns it: the --home value
+// when given (it must hold charsets/), else the first that holds charsets/ of
+// the library's own lookup and the built-in default.
 std::string use_home(const std::string &home);
 
 } // namespace tool
