@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -184,9 +183,8 @@ std::string c_library(const std::string &spec, std::vector<INTL_INT> stars, T va
     return full < 0 ? "=-19" : std::string(out, static_cast<std::size_t>(full));
 }
 
-// Integers, characters, texts and fixed-point numbers are rendered without
-// the C library: byte for byte as snprintf renders them, with the same
-// length test. Halves and quarters test the rounding of ties.
+// Integers, characters, texts and f numbers are rendered without the C
+// library, byte for byte as snprintf renders them (ties of f too).
 TEST(Formatter, RendersAsSnprintfDoes) {
     std::mt19937 random(20261207);
     const std::string long_text(300, 'x');
@@ -224,15 +222,12 @@ TEST(Formatter, RendersAsSnprintfDoes) {
                                   : type == INTL_T_USHORT ? static_cast<std::uint16_t>(n)
                                   : type % 2 == 1         ? static_cast<std::int32_t>(n)
                                                           : static_cast<std::uint32_t>(n);
-        const double d = doubles[random() % 11] + std::ldexp(n, -static_cast<int>(random() % 64));
+        const double d = doubles[random() % 11] + double(n) / double(1ull << random() % 64);
         if (letter == 'f')
-            rec.value_type = INTL_T_DOUBLE, rec.value.doubleval = d;
-        else if (letter != 's') {
-            rec.value_type = type;
-            rec.value.int_val = static_cast<INTL_INT>(held);
-            if (type <= INTL_T_USHORT)
-                rec.value.short_val = static_cast<std::int16_t>(held);
-        }
+            rec = arg(spec.c_str(), INTL_T_DOUBLE, d, stars);
+        else if (letter != 's')
+            rec = type <= INTL_T_USHORT ? arg(spec.c_str(), type, std::int16_t(held), stars)
+                                        : arg(spec.c_str(), type, INTL_INT(held), stars);
         const auto as_int = static_cast<std::int32_t>(held);
         const auto as_uint = static_cast<std::uint32_t>(held);
         const std::string expected =
@@ -269,9 +264,7 @@ TEST(Formatter, WhatTheDifferentialTestLeavesOut) {
     bad_type.value_type = 9;
     check({
         // clang-format off
-        {one("%-+5d", 42), "+42  "}, {one("%#-8x", 255u), "0xff    "},
-        {one("% -8e", -1.5), "-1.500000e+00"}, {one("%+ 4E", 2.0), "+2.000000E+00"},
-        {one("%08.3f", -3.14159), "-003.142"}, {one("%*.*f", 3.14159, {8, 3}), "   3.142"}, {one("%lc", 'W'), "W"},
+        {one("% -8e", -1.5), "-1.500000e+00"}, {one("%+ 4E", 2.0), "+2.000000E+00"}, {one("%lc", 'W'), "W"},
         {one("%ls", L"wide"), "wide"}, {one("%20p", bogus), pointer},
         // Star values and literal numbers are measured before rendering;
         // star tests come first, then the type code, then the star count.
