@@ -5,6 +5,7 @@
 // takes.
 #include "message/direct.h"
 
+#include <array>
 #include <bit>
 #include <cmath>
 #include <langinfo.h>
@@ -246,25 +247,15 @@ struct Wide {
     }
 };
 
-constexpr std::uint64_t powers_of_ten[] = {1,
-                                           10,
-                                           100,
-                                           1000,
-                                           10000,
-                                           100000,
-                                           1000000,
-                                           10000000,
-                                           100000000,
-                                           1000000000,
-                                           10000000000,
-                                           100000000000,
-                                           1000000000000,
-                                           10000000000000,
-                                           100000000000000,
-                                           1000000000000000,
-                                           10000000000000000,
-                                           100000000000000000};
+// Precisions beyond this are left to the C library.
 constexpr int fixed_precision_max = 17;
+
+constexpr auto powers_of_ten = [] {
+    std::array<std::uint64_t, fixed_precision_max + 1> powers{1};
+    for (std::size_t i = 1; i < powers.size(); ++i)
+        powers[i] = powers[i - 1] * 10;
+    return powers;
+}();
 
 // Whether the floating-point unit rounds to nearest, the one mode that the
 // fixed-point rendering follows; the C library honours the others.
@@ -278,7 +269,7 @@ bool rounds_to_nearest() {
 // ties to even as the C library rounds the exact binary value; false when
 // it would not stay below 10 to the 19th.
 bool scaled_magnitude(double value, int precision, std::uint64_t &scaled) {
-    const std::uint64_t power = powers_of_ten[precision];
+    const std::uint64_t power = powers_of_ten[static_cast<std::size_t>(precision)];
     const double magnitude = value < 0 ? -value : value;
     if (!(magnitude < 1e19 / static_cast<double>(power)))
         return false;
@@ -317,7 +308,7 @@ INTL_INT put_fixed(Output &out, double value, const Field &field) {
     char *const end = digits + sizeof digits;
     char *first = end;
     if (precision > 0) {
-        const std::uint64_t power = powers_of_ten[precision];
+        const std::uint64_t power = powers_of_ten[static_cast<std::size_t>(precision)];
         first = put_decimal(scaled % power + power, end) + 1; // keeps leading zeros
         scaled /= power;
     }
