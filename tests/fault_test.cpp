@@ -131,7 +131,7 @@ TEST(Faults, EveryAllocationFailureIsReportedCleanly) {
     // clang-format off
     INTL_ARGVAL args[] = {
         {.value_type = INTL_T_INT, .cvtspec = "%+6d", .value = {.int_val = -42}},
-        {.numstars = 2, .stars = {300, 2}, .value_type = INTL_T_DOUBLE, .cvtspec = "%*.*f",
+        {.numstars = 2, .stars = {300, 2}, .value_type = INTL_T_DOUBLE, .cvtspec = "%*.*e",
          .value = {.doubleval = 3.14159}},
         {.value_type = INTL_T_PTR, .cvtspec = "%-720s", .value = {.ptr_val = long_text.data()}},
         {.value_type = INTL_T_USHORT, .cvtspec = "%hx", .value = {.ushort_val = 0xBEEF}},
@@ -163,7 +163,7 @@ TEST(Faults, EveryAllocationFailureIsReportedCleanly) {
         {[&] { return std::to_string(intl_iocsfclose(intl_iocsfopen(loc.c_str(), 7))); }, "0", "-1",
          1}, {[&] { return opened(loc); }, "1 1", "-151 -152", 1},
         {[&] { return built(intl_strblist(out, sizeof out, "%1!|%2!|%3!|%4!|%5!|%1!", args, 5)); },
-         "   -42|" + std::string(296, ' ') + "3.14|" + long_text + std::string(20, ' ') +
+         "   -42|" + std::string(292, ' ') + "3.14e+00|" + long_text + std::string(20, ' ') +
              "|beef|LOUD|   -42", "-158", 1},
         {[&] { return built(intl_strblist(out, sizeof out, "<%1!>", &args[5], 1)); }, wide, "-158", 1},
         {[&] { return built(intl_strblist(out, sizeof out, "<%1!>", &args[6], 1)); }, "-19", "-158", 0},

@@ -183,8 +183,8 @@ std::string c_library(const std::string &spec, std::vector<INTL_INT> stars, T va
     return full < 0 ? "=-19" : std::string(out, static_cast<std::size_t>(full));
 }
 
-// Integers, characters and texts are rendered without the C library: byte
-// for byte as snprintf renders them, with the same length test.
+// Integers, characters, texts and f numbers are rendered without the C
+// library, byte for byte as snprintf renders them (ties of f too).
 TEST(Formatter, RendersAsSnprintfDoes) {
     std::mt19937 random(20261207);
     const std::string long_text(300, 'x');
@@ -192,11 +192,12 @@ TEST(Formatter, RendersAsSnprintfDoes) {
     const char *const texts[] = {"", "a", "hello", long_text.c_str(), nullptr};
     const INTL_INT widths[] = {0, 1, 7, 300, 400, 2000, -1, -9, -300}, precisions[] = {0, 1, 5, 6, 300, -1, INT32_MIN};
     const std::int64_t numbers[] = {0, 1, -1, 42, 65535, -32768, 0x12345, INT32_MIN, INT32_MAX, UINT32_MAX};
+    const double doubles[] = {0.0, -0.0, 0.125, 2.5, -1.005, 3.14159, 1e15, -9.9e18, 1e-310, 1e300, 0.0 / 0.0};
     // clang-format on
     for (int round = 0; round < 40000; ++round) {
-        const char letter = "diuoxXcs"[random() % 8];
+        const char letter = "diuoxXcsf"[random() % 9];
         const bool is_text = letter == 'c' || letter == 's', is_signed = std::strchr("dic", letter);
-        const std::string flags = is_text ? "-+ " : std::strchr("oxX", letter) ? "-+ 0#" : "-+ 0";
+        const std::string flags = is_text ? "-+ " : std::strchr("oxXf", letter) ? "-+ 0#" : "-+ 0";
         std::string spec = "%";
         for (int i = static_cast<int>(random() % 5); i > 0; --i)
             spec += flags[random() % flags.size()];
@@ -206,10 +207,10 @@ TEST(Formatter, RendersAsSnprintfDoes) {
         else if (random() % 2 == 0)
             stars.push_back(widths[random() % 9]), spec += "*";
         if (random() % 2 == 0)
-            spec.append(".").append(std::to_string(random() % 400));
+            spec.append(".").append(std::to_string(random() % (letter == 'f' ? 20 : 400)));
         else if (random() % 2 == 0)
             stars.push_back(precisions[random() % 7]), spec += ".*";
-        const char size = is_text ? 0 : "\0\0hl"[random() % 4];
+        const char size = is_text ? 0 : "\0\0hl"[random() % 4 | (letter == 'f')];
         spec.append(size != 0, size) += letter;
 
         INTL_ARGVAL rec = arg(spec.c_str(), INTL_T_PTR, texts[random() % 5], stars);
@@ -221,16 +222,17 @@ TEST(Formatter, RendersAsSnprintfDoes) {
                                   : type == INTL_T_USHORT ? static_cast<std::uint16_t>(n)
                                   : type % 2 == 1         ? static_cast<std::int32_t>(n)
                                                           : static_cast<std::uint32_t>(n);
-        if (letter != 's') {
-            rec.value_type = type;
-            rec.value.int_val = static_cast<INTL_INT>(held);
-            if (type <= INTL_T_USHORT)
-                rec.value.short_val = static_cast<std::int16_t>(held);
-        }
+        const double d = doubles[random() % 11] + double(n) / double(1ull << random() % 64);
+        if (letter == 'f')
+            rec = arg(spec.c_str(), INTL_T_DOUBLE, d, stars);
+        else if (letter != 's')
+            rec = type <= INTL_T_USHORT ? arg(spec.c_str(), type, std::int16_t(held), stars)
+                                        : arg(spec.c_str(), type, INTL_INT(held), stars);
         const auto as_int = static_cast<std::int32_t>(held);
         const auto as_uint = static_cast<std::uint32_t>(held);
         const std::string expected =
             letter == 's'              ? c_library(spec, stars, text)
+            : letter == 'f'            ? c_library(spec, stars, d)
             : size == 'l' && is_signed ? c_library(spec, stars, long{as_int})
             : size == 'l'              ? c_library(spec, stars, static_cast<unsigned long>(as_uint))
             : is_signed                ? c_library(spec, stars, as_int)
@@ -247,7 +249,7 @@ TEST(Formatter, RendersAsSnprintfDoes) {
                 continue;
             ASSERT_EQ(format("%1!", {rec}, bufsize),
                       refused ? "=-7" : expected.substr(0, std::strlen(expected.c_str())))
-                << spec << " with " << held << " in " << bufsize;
+                << spec << " with " << held << " or " << d << " in " << bufsize;
         }
     }
 }
@@ -262,9 +264,7 @@ TEST(Formatter, WhatTheDifferentialTestLeavesOut) {
     bad_type.value_type = 9;
     check({
         // clang-format off
-        {one("%-+5d", 42), "+42  "}, {one("%#-8x", 255u), "0xff    "},
-        {one("% -8e", -1.5), "-1.500000e+00"}, {one("%+ 4E", 2.0), "+2.000000E+00"},
-        {one("%08.3f", -3.14159), "-003.142"}, {one("%*.*f", 3.14159, {8, 3}), "   3.142"}, {one("%lc", 'W'), "W"},
+        {one("% -8e", -1.5), "-1.500000e+00"}, {one("%+ 4E", 2.0), "+2.000000E+00"}, {one("%lc", 'W'), "W"},
         {one("%ls", L"wide"), "wide"}, {one("%20p", bogus), pointer},
         // Star values and literal numbers are measured before rendering;
         // star tests come first, then the type code, then the star count.

@@ -305,7 +305,49 @@ void store_count(const INTL_ARGVAL &arg, char size) {
         *static_cast<int *>(target) = 0;
 }
 
+// A conversion letter alone ("%d", "%s", "%f") with a value of its type, the
+// common case, needs none of the checks that flags, width, precision, size
+// and stars call for; false for any other record.
+bool is_bare(const INTL_ARGVAL &arg) {
+    if (arg.numstars != 0 || arg.cvtspec[0] != '%' || arg.cvtspec[2] != '\0')
+        return false;
+    switch (arg.cvtspec[1]) {
+    case 'd':
+    case 'i':
+    case 'u':
+    case 'o':
+    case 'x':
+    case 'X':
+        return arg.value_type >= INTL_T_SHORT && arg.value_type <= INTL_T_ULONG;
+    case 's':
+        return arg.value_type == INTL_T_PTR && arg.value.ptr_val != nullptr;
+    case 'f':
+        return arg.value_type == INTL_T_DOUBLE;
+    default:
+        return false;
+    }
+}
+
+// Renders a bare conversion; a text is measured as every text is.
+INTL_INT render_bare(Output &out, const INTL_ARGVAL &arg) {
+    if (arg.cvtspec[1] == 's') {
+        const auto *text = static_cast<const char *>(arg.value.ptr_val);
+        const std::size_t len = intl::bounded_length(text, static_cast<std::size_t>(out.left));
+        if (!out.fits(len))
+            return INTL_E_OVERFLOW;
+        out.put(text, len);
+        return 0;
+    }
+    Specifier parsed;
+    parsed.complete = true;
+    parsed.conversion = arg.cvtspec[1];
+    const INTL_INT direct = intl::message::render_direct(out, arg, parsed);
+    return direct != intl::message::needs_snprintf ? direct : render_formatted(out, arg, parsed);
+}
+
 INTL_INT render_standard(Output &out, const INTL_ARGVAL &arg) {
+    if (is_bare(arg))
+        return render_bare(out, arg);
     if (arg.numstars >= 1 && arg.stars[0] > out.left - 1)
         return INTL_E_OVERFLOW;
     if (arg.numstars >= 2 && arg.stars[1] > out.left - 1)
