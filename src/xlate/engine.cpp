@@ -58,54 +58,51 @@ struct Classes {
 // The class of a byte of a table without an index.
 void classify(Classes &c, unsigned byte) {
     const INTL_XLIST &list = c.xlt.xlist[byte];
-    if (list.listsize <= 0 || list.list == nullptr) {
-        c.own[byte] = static_cast<Class>(byte);
-        return;
-    }
-    const INTL_MAP &m = *list.list;
-    const bool one_byte = list.listsize == 1 && m.src_left == 0 && m.dest_chars == 1;
-    c.own[byte] = one_byte ? m.dest_pattern[0] : searched;
+    const INTL_MAP *m = list.listsize > 0 ? list.list : nullptr;
+    if (m == nullptr || (list.listsize == 1 && m->src_left == 0 && m->dest_chars == 1))
+        c.own[byte] = m == nullptr ? static_cast<Class>(byte) : m->dest_pattern[0];
+    else
+        c.own[byte] = searched;
 }
 
-// Translates single bytes and indexed sequences while at least 8 bytes of
-// room and 3 of source are left (the longest output and sequence); stops
-// before anything else.
+// Translates single bytes and indexed sequences while 8 bytes of room and 3
+// of source are left (the longest output and sequence), before anything else.
 template <bool Write>
 void run_indexed(const Index &ix, const unsigned char *src, std::ptrdiff_t srclen,
                  unsigned char *dest, std::ptrdiff_t limit, std::ptrdiff_t &used,
                  std::ptrdiff_t &produced) {
     const auto *cells =
         reinterpret_cast<const Cell *>(reinterpret_cast<const char *>(&ix) + ix.cells);
-    std::ptrdiff_t u = used, p = produced;
-    for (Class k; u < srclen - 2 && p <= limit - 8 && (k = ix.of[src[u]]) <= indexed;) {
+    for (Class k;
+         used < srclen - 2 && produced <= limit - 8 && (k = ix.of[src[used]]) <= indexed;) {
         if (k < indexed) { // a run of single bytes, as tight as translate()'s
-            const std::ptrdiff_t shift = p - u, stop = std::min(srclen - 2, limit - 7 - shift);
+            const std::ptrdiff_t shift = produced - used,
+                                 stop = std::min(srclen - 2, limit - 7 - shift);
             do
                 if constexpr (Write)
-                    dest[shift + u] = static_cast<unsigned char>(k);
-            while (++u < stop && (k = ix.of[src[u]]) < indexed);
-            p = shift + u;
+                    dest[shift + used] = static_cast<unsigned char>(k);
+            while (++used < stop && (k = ix.of[src[used]]) < indexed);
+            produced = shift + used;
             continue;
         }
-        const ListIndex &e = ix.list[src[u]];
-        const Cell cell = lookup(cells, e, src + u);
-        const INTL_MAP *m =
-            cell >= whole_record ? ix.table->xlist[src[u]].list + (cell & ~whole_record) : nullptr;
+        const ListIndex &e = ix.list[src[used]];
+        const Cell cell = lookup(cells, e, src + used);
+        const INTL_MAP *m = cell >= whole_record
+                                ? ix.table->xlist[src[used]].list + (cell & ~whole_record)
+                                : nullptr;
         // The output in the cell, or the byte itself when no sequence matches.
-        const Cell out = cell != 0 ? cell : Cell{2} << 24 | src[u];
+        const Cell out = cell != 0 ? cell : Cell{2} << 24 | src[used];
         const INTL_INT n = m != nullptr ? m->dest_chars : static_cast<INTL_INT>(out >> 24) - 1;
         if constexpr (Write) {
             if (m != nullptr)
-                copy_small(dest + p, m->dest_pattern, n);
+                copy_small(dest + produced, m->dest_pattern, n);
             for (INTL_INT i = 0; i < 3 && m == nullptr; ++i) // unrolled: no loop left
                 if (i < n)
-                    dest[p + i] = static_cast<unsigned char>(out >> 8 * i);
+                    dest[produced + i] = static_cast<unsigned char>(out >> 8 * i);
         }
-        u += cell != 0 ? e.length + 1 : 1;
-        p += n;
+        used += cell != 0 ? e.length + 1 : 1;
+        produced += n;
     }
-    used = u;
-    produced = p;
 }
 
 // Translation by a table into at most `limit` bytes, written or (Write false)
@@ -162,11 +159,10 @@ Progress translate(const unsigned char *src, std::ptrdiff_t srclen, unsigned cha
         }
         // One position at a time while the lists call for it.
         do {
-            const Found found = search_list(mappings(xlt.xlist[*s]), s,
-                                            static_cast<INTL_INT>(srclen - used), srcend);
-            if (found.kind == Found::Kind::cut)
+            const auto [kind, m] = search_list(mappings(xlt.xlist[*s]), s,
+                                               static_cast<INTL_INT>(srclen - used), srcend);
+            if (kind == Found::Kind::cut)
                 return done(status_source_cut);
-            const INTL_MAP *m = found.map;
             const INTL_INT n = m != nullptr ? m->dest_chars : 1;
             if (n > limit - produced)
                 return done(status_dest_full);
