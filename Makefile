@@ -5,7 +5,7 @@ TEST_PRESETS ?= release asan i386
 DEPS_GROUPS = run test deb
 
 .PHONY: all build run run-build test $(addprefix test-,$(TEST_PRESETS)) check-symbols bench-build \
-	bench clean reliability tsan memcheck coverage fuzz-build fuzz-smoke \
+	bench deb clean reliability tsan memcheck coverage fuzz-build fuzz-smoke \
 	$(addprefix deps-,$(DEPS_GROUPS))
 
 all: build
@@ -116,6 +116,22 @@ $(addprefix fuzz-,$(FUZZ_TARGETS)): fuzz-%: fuzz-build
 		> build/fuzz/$*.log 2>&1 || { cat build/fuzz/$*.log; exit 1; }
 	@grep -E '^(Done|stat::number_of_executed_units|stat::new_units_added)' build/fuzz/$*.log \
 		| sed 's/^/fuzz-$*: /'
+
+# Debian packages of the library, its development files and the tool, in
+# build/deb. They are built from a copy of the clone's files there, since
+# dpkg-buildpackage writes beside the source tree and debhelper inside it.
+# `make test` runs the suite, so the package build skips it unless
+# DEB_BUILD_OPTIONS says otherwise.
+DEB_DIR = build/deb
+DEB_BUILD_OPTIONS ?= nocheck noddebs
+deb: deps-deb
+	rm -rf $(DEB_DIR)
+	mkdir -p $(DEB_DIR)/src
+	git ls-files -z --cached --others --exclude-standard | tar -c --null -T - | tar -x -C $(DEB_DIR)/src
+	cd $(DEB_DIR)/src && DEB_BUILD_OPTIONS="$(DEB_BUILD_OPTIONS) parallel=$(JOBS)" \
+		dpkg-buildpackage -us -uc -b $(if $(filter nocheck,$(DEB_BUILD_OPTIONS)),-Pnocheck)
+	lintian --fail-on error $(DEB_DIR)/*.changes
+	@ls -l $(DEB_DIR)/*.deb
 
 clean:
 	rm -rf build

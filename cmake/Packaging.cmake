@@ -1,6 +1,7 @@
 # Installation of the library: libintl_r.so with its SONAME links, the
 # public header, a pkg-config file and a CMake package exporting
-# intl_r::intl_r. The tool and the data directory install themselves.
+# intl_r::intl_r. The tool and the data directory install themselves; the
+# tool's manual page goes with it.
 include(CMakePackageConfigHelpers)
 
 set(INTL_CMAKE_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/intl_r)
@@ -25,3 +26,7 @@ file(RELATIVE_PATH INTL_PC_PREFIX_FROM_PCFILEDIR
 string(REGEX REPLACE "/$" "" INTL_PC_PREFIX_FROM_PCFILEDIR "${INTL_PC_PREFIX_FROM_PCFILEDIR}")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/intl_r.pc.in ${PROJECT_BINARY_DIR}/intl_r.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/intl_r.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+if(TARGET intl_installed)
+  install(FILES ${PROJECT_SOURCE_DIR}/doc/intl.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()

@@ -60,6 +60,9 @@ TEST(Stream, ReadsWritesAndSeeksKeepBufferAndFileInStep) {
             {'s', -3, SEEK_END, 0}, {'r', 2, 2, 1, abc.substr(1193, 2)},
             {'r', 1, 2, 1, abc.substr(1195)}, {'r', 1, 1, 0}, {'s', -5000, SEEK_SET, -1},
             {'c', 0, 0, 0}}, abc},
+        // Long reads go straight to the caller's memory; an incomplete last item stays buffered.
+        {abc, {1}, {{'r', 3, 1, 1, abc.substr(0, 3)}, {'r', 5, 300, 238, abc.substr(3, 1190)},
+            {'c', 0, 0, 3}, {'r', 1, 4, 3, abc.substr(1193)}, {'r', 1, 1, 0}}, abc},
         // Lines keep their newline, split at the size, drop an unterminated tail; zeros are copied.
         {"abcdef\nab\n" + refills + bs + "\nz\nlast", {1}, {{'G', 4, 0, 0}, {'g', 0, 0, 0},
             {'g', 1, 0, 1, ""}, {'g', 4, 0, 1, "abc"}, {'g', 4, 0, 1, "def"}, {'g', 4, 0, 1, "\n"},

@@ -1,2 +1,0 @@
-// Kept until every suite includes support.h itself.
-#include "support.h"
