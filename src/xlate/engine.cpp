@@ -33,16 +33,6 @@ inline void copy_small(unsigned char *to, const unsigned char *from, INTL_INT n)
     }
 }
 
-// Writes the n (0..3) bytes of a cell's output.
-inline void put_cell(unsigned char *to, Cell cell, INTL_INT n) {
-    if (n > 0)
-        to[0] = static_cast<unsigned char>(cell);
-    if (n > 1)
-        to[1] = static_cast<unsigned char>(cell >> 8);
-    if (n > 2)
-        to[2] = static_cast<unsigned char>(cell >> 16);
-}
-
 constexpr Class unknown = 0xFFFF;
 
 // The classes of one call's first bytes: none until a list that is not empty
@@ -65,20 +55,54 @@ struct Classes {
     Class own[list_count];
 };
 
-inline bool is_empty(const INTL_XLIST &list) {
-    return list.listsize <= 0 || list.list == nullptr;
-}
-
 // The class of a byte of a table without an index.
 void classify(Classes &c, unsigned byte) {
     const INTL_XLIST &list = c.xlt.xlist[byte];
-    if (is_empty(list)) {
-        c.own[byte] = static_cast<Class>(byte);
-        return;
+    const INTL_MAP *m = list.listsize > 0 ? list.list : nullptr;
+    if (m == nullptr || (list.listsize == 1 && m->src_left == 0 && m->dest_chars == 1))
+        c.own[byte] = m == nullptr ? static_cast<Class>(byte) : m->dest_pattern[0];
+    else
+        c.own[byte] = searched;
+}
+
+// Translates single bytes and indexed sequences while 8 bytes of room and 3
+// of source are left (the longest output and sequence), before anything else.
+template <bool Write>
+void run_indexed(const Index &ix, const unsigned char *src, std::ptrdiff_t srclen,
+                 unsigned char *dest, std::ptrdiff_t limit, std::ptrdiff_t &used,
+                 std::ptrdiff_t &produced) {
+    const auto *cells =
+        reinterpret_cast<const Cell *>(reinterpret_cast<const char *>(&ix) + ix.cells);
+    for (Class k;
+         used < srclen - 2 && produced <= limit - 8 && (k = ix.of[src[used]]) <= indexed;) {
+        if (k < indexed) { // a run of single bytes, as tight as translate()'s
+            const std::ptrdiff_t shift = produced - used,
+                                 stop = std::min(srclen - 2, limit - 7 - shift);
+            do
+                if constexpr (Write)
+                    dest[shift + used] = static_cast<unsigned char>(k);
+            while (++used < stop && (k = ix.of[src[used]]) < indexed);
+            produced = shift + used;
+            continue;
+        }
+        const ListIndex &e = ix.list[src[used]];
+        const Cell cell = lookup(cells, e, src + used);
+        const INTL_MAP *m = cell >= whole_record
+                                ? ix.table->xlist[src[used]].list + (cell & ~whole_record)
+                                : nullptr;
+        // The output in the cell, or the byte itself when no sequence matches.
+        const Cell out = cell != 0 ? cell : Cell{2} << 24 | src[used];
+        const INTL_INT n = m != nullptr ? m->dest_chars : static_cast<INTL_INT>(out >> 24) - 1;
+        if constexpr (Write) {
+            if (m != nullptr)
+                copy_small(dest + produced, m->dest_pattern, n);
+            for (INTL_INT i = 0; i < 3 && m == nullptr; ++i) // unrolled: no loop left
+                if (i < n)
+                    dest[produced + i] = static_cast<unsigned char>(out >> 8 * i);
+        }
+        used += cell != 0 ? e.length + 1 : 1;
+        produced += n;
     }
-    const INTL_MAP &m = *list.list;
-    const bool one_byte = list.listsize == 1 && m.src_left == 0 && m.dest_chars == 1;
-    c.own[byte] = one_byte ? m.dest_pattern[0] : searched;
 }
 
 // Translation by a table into at most `limit` bytes, written or (Write false)
@@ -127,35 +151,18 @@ Progress translate(const unsigned char *src, std::ptrdiff_t srclen, unsigned cha
             classify(c, *s);
             continue;
         }
+        if (k == indexed) {
+            run_indexed<Write>(*c.index, src, srclen, dest, limit, used, produced);
+            s = src + used;
+            if (used == srclen || (k = c.of[*s]) < indexed)
+                continue;
+        }
         // One position at a time while the lists call for it.
         do {
-            const std::ptrdiff_t left = srclen - used;
-            const INTL_XLIST &list = xlt.xlist[*s];
-            const INTL_MAP *m = nullptr;
-            if (k == indexed && c.index->list[*s].length < left) {
-                const ListIndex &e = c.index->list[*s];
-                const Cell cell = lookup(*c.index, e, s);
-                if (cell < whole_record) {
-                    // The output in the cell, or the byte itself.
-                    const Cell out = cell != 0 ? cell : Cell{2} << 24 | *s;
-                    const INTL_INT n = static_cast<INTL_INT>(out >> 24) - 1;
-                    if (n > limit - produced)
-                        return done(status_dest_full);
-                    if constexpr (Write)
-                        put_cell(dest + produced, out, n);
-                    used += cell != 0 ? e.length + 1 : 1;
-                    produced += n;
-                    s = src + used;
-                    continue;
-                }
-                m = list.list + (cell & ~whole_record);
-            } else {
-                const Found found =
-                    search_list(mappings(list), s, static_cast<INTL_INT>(left), srcend);
-                if (found.kind == Found::Kind::cut)
-                    return done(status_source_cut);
-                m = found.map;
-            }
+            const auto [kind, m] = search_list(mappings(xlt.xlist[*s]), s,
+                                               static_cast<INTL_INT>(srclen - used), srcend);
+            if (kind == Found::Kind::cut)
+                return done(status_source_cut);
             const INTL_INT n = m != nullptr ? m->dest_chars : 1;
             if (n > limit - produced)
                 return done(status_dest_full);
@@ -164,7 +171,7 @@ Progress translate(const unsigned char *src, std::ptrdiff_t srclen, unsigned cha
             used += m != nullptr ? 1 + m->src_left : 1;
             produced += n;
             s = src + used;
-        } while (used < srclen && (k = c.of[*s]) >= indexed && k != unknown);
+        } while (used < srclen && c.of[*s] == searched);
     }
     return done(status_done);
 }

@@ -82,7 +82,7 @@ inline const Index *find_index(const INTL_XLATE &table, unsigned &last) {
 
 // For an indexed list, the cell of the whole sequence at s (at least
 // e.length + 1 bytes there).
-inline Cell lookup(const Index &index, const ListIndex &e, const unsigned char *s) {
+inline Cell lookup(const Cell *cells, const ListIndex &e, const unsigned char *s) {
     unsigned cell = 0;
     if (e.length > 0) {
         const unsigned second = static_cast<unsigned char>(s[1] - e.low1);
@@ -91,8 +91,6 @@ inline Cell lookup(const Index &index, const ListIndex &e, const unsigned char *
             return 0;
         cell = second * e.span2 + third;
     }
-    const auto *cells = reinterpret_cast<const Cell *>(
-        reinterpret_cast<const unsigned char *>(&index) + index.cells);
     return cells[e.at + cell];
 }
 

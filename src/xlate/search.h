@@ -65,11 +65,6 @@ inline const INTL_MAP *group_end(const INTL_MAP *first, const INTL_MAP *last) {
                                 [length](const INTL_MAP &m) { return m.src_left == length; });
 }
 
-// A mapping's first n pattern bytes as a key, for the mask of n.
-inline std::uint64_t key_of(const INTL_MAP &m, std::uint64_t mask) {
-    return pattern_key(m) & mask;
-}
-
 // In a sorted group of count >= 1 mappings, the first whose first n pattern
 // bytes (the mask's) are not below `key`, by a binary search without
 // branches on the keys.
@@ -77,10 +72,10 @@ inline const INTL_MAP *lower_bound(const INTL_MAP *first, std::size_t count, std
                                    std::uint64_t mask) {
     while (count > 1) {
         const std::size_t half = count / 2;
-        first = key_of(first[half - 1], mask) < key ? first + half : first;
+        first = (pattern_key(first[half - 1]) & mask) < key ? first + half : first;
         count -= half;
     }
-    return first + (key_of(*first, mask) < key ? 1 : 0);
+    return first + ((pattern_key(*first) & mask) < key ? 1 : 0);
 }
 
 // In one length group, the first usable mapping whose first n pattern bytes
@@ -92,7 +87,7 @@ inline const INTL_MAP *find_in_group(const INTL_MAP *first, const INTL_MAP *last
     const INTL_INT length = first->src_left;
     const auto count = static_cast<std::size_t>(last - first);
     const INTL_MAP *at = n == 0 ? first : lower_bound(first, count, key, mask);
-    for (; at != last && key_of(*at, mask) == key; ++at)
+    for (; at != last && (pattern_key(*at) & mask) == key; ++at)
         if (at->src_left == length && usable(*at))
             return at;
     return nullptr;
