@@ -91,6 +91,77 @@ Bytes written(Bytes out) {
     return out;
 }
 
+// The table-building operations: lists by the byte's low eight bits, counts
+// that never wrap, copies that fill only their fields or refuse untouched, the
+// sort order (longer sources first, then unsigned bytes), and the comparisons.
+TEST(TableBuilding, ListsCountsCopiesOrderAndComparisons) {
+    INTL_XLATE t;
+    for (const auto &[byte, list] : {std::pair{65, 65}, {321, 65}, {256, 0}, {-1, 255}})
+        EXPECT_EQ(intl_getxlist(&t, byte), &t.xlist[list]) << byte;
+    EXPECT_EQ(intl_getxlist(nullptr, 65), nullptr);
+    INTL_XLIST list{INT32_MAX - 1, nullptr};
+    intl_inclistsize(&list);
+    intl_inclistsize(&list);
+    intl_inclistsize(nullptr);
+    EXPECT_EQ(intl_getlistsize(&list), INT32_MAX);
+    EXPECT_EQ(intl_getlistsize(nullptr), -1);
+    using Op = INTL_INT (*)(INTL_MAP *, const char *);
+    const struct {
+        Op op;
+        const char *value;
+        INTL_INT result, src_left, dest_chars;
+        std::string src, dest; // the first 7 and dest.size() bytes after the call
+    } copies[] = {
+        {intl_map_cpsrc, "A", 0, 0, 2, "rrrrrrr", "dd"},
+        {intl_map_cpsrc, "ABCDEFGH", 0, 7, 2, "BCDEFGH", "dd"},
+        {intl_map_cpsrc, "", 0, -1, 2, "rrrrrrr", "dd"},
+        {intl_map_cpsrc, "ABCDEFGHI", -2, 3, 2, "rrrrrrr", "dd"},
+        {intl_map_cpdest_mapping, "12345678", 0, 3, 8, "rrrrrrr", "12345678"},
+        {intl_map_cpdest_mapping, "", 0, 3, 0, "rrrrrrr", "dd"},
+        {intl_map_cpdest_mapping, "123456789", -2, 3, 2, "rrrrrrr", "dd"},
+        {intl_map_cpdest_range, "xy", 0, 0, 2, "rrrrrrr", "xy"},
+        {intl_map_cpdest_range, "123456789", -2, 3, 2, "rrrrrrr", "dd"},
+    };
+    for (const auto &row : copies) {
+        INTL_MAP m = make_map({'r', 'r', 'r', 'r', 'r', 'r', 'r'}, {'d', 'd'});
+        m.src_left = 3;
+        EXPECT_EQ(row.op(&m, row.value), row.result) << row.value;
+        EXPECT_EQ(
+            std::tuple(m.src_left, m.dest_chars,
+                       std::string(reinterpret_cast<char *>(m.src_pattern), 7),
+                       std::string(reinterpret_cast<char *>(m.dest_pattern), row.dest.size())),
+            std::tuple(row.src_left, row.dest_chars, row.src, row.dest))
+            << row.value;
+        EXPECT_EQ(row.op(nullptr, row.value) + row.op(&m, nullptr), -2);
+    }
+    const struct {
+        INTL_MAP a, b;
+        int sign;
+    } orders[] = {
+        {make_map({1, 1}, {}), make_map({0xFF}, {}), -1},
+        {make_map({0x80}, {}), make_map({0x7F}, {}), 1},
+        {make_map({0x41}, {'x'}), make_map({0x41}, {'y'}), 0},
+        {make_map({0x00, 0x05}, {}), make_map({0x00, 0x03}, {}), 1}, // zero bytes do not end it
+    };
+    for (const auto &row : orders) {
+        const int got = intl_mapcompare(&row.a, &row.b);
+        EXPECT_EQ((got > 0) - (got < 0), row.sign);
+    }
+    const auto *ab = reinterpret_cast<const unsigned char *>("AB");
+    const auto *ac = reinterpret_cast<const unsigned char *>("AC");
+    const unsigned char hi[] = {0xE0, 0}, lo[] = {0x41, 0};
+    EXPECT_EQ(std::tuple(intl_memcmp(ab, ac, 2), intl_memcmp(ac, ab, 2), intl_memcmp(ab, ac, 1),
+                         intl_memcmp(ab, ac, -5), intl_memcmp(hi, lo, 1)),
+              std::tuple(-1, 1, 0, 0, 1));
+    EXPECT_EQ(std::tuple(intl_memhilo(ab, 2, ab, 1), intl_memhilo(ab, 1, ab, 2),
+                         intl_memhilo(ab, 2, ab, 2), intl_memhilo(ab, 2, ac, 1),
+                         intl_memhilo(ab, 2, ac, 2)),
+              std::tuple(1, -1, 0, 1, -1));
+    EXPECT_EQ(std::tuple(intl_strcmp(ab, ab), intl_strcmp(hi, lo),
+                         intl_strcmp(reinterpret_cast<const unsigned char *>("A"), ab)),
+              std::tuple(0, 159, -'B'));
+}
+
 // The list of 0x41: P (0x41 0x42 -> x), Q (0x41 -> y); no table: string copies.
 TEST(Engine, LongestMatchStatusesLimitsTerminatorsAndPlainCopy) {
     const Bytes five = {'a', 'b', 'c', 'd', 'e', 0};
