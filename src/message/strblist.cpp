@@ -328,21 +328,32 @@ bool is_bare(const INTL_ARGVAL &arg) {
     }
 }
 
-// Renders a bare conversion; a text is measured as every text is.
+// Renders directly where the library can, through snprintf otherwise.
+INTL_INT render_parsed(Output &out, const INTL_ARGVAL &arg, const Specifier &parsed) {
+    const INTL_INT direct = intl::message::render_direct(out, arg, parsed);
+    return direct != intl::message::needs_snprintf ? direct : render_formatted(out, arg, parsed);
+}
+
+// A text is measured in full before anything is written, even where a
+// precision would cut it short; one without a field is copied as it is.
+INTL_INT render_text(Output &out, const INTL_ARGVAL &arg, const Specifier &parsed) {
+    const auto *text = static_cast<const char *>(arg.value.ptr_val);
+    const std::size_t len = intl::bounded_length(text, static_cast<std::size_t>(out.left));
+    if (!out.fits(len))
+        return INTL_E_OVERFLOW;
+    if (parsed.length != 0)
+        return render_parsed(out, arg, parsed);
+    out.put(text, len);
+    return 0;
+}
+
+// Renders a bare conversion.
 INTL_INT render_bare(Output &out, const INTL_ARGVAL &arg) {
-    if (arg.cvtspec[1] == 's') {
-        const auto *text = static_cast<const char *>(arg.value.ptr_val);
-        const std::size_t len = intl::bounded_length(text, static_cast<std::size_t>(out.left));
-        if (!out.fits(len))
-            return INTL_E_OVERFLOW;
-        out.put(text, len);
-        return 0;
-    }
     Specifier parsed;
     parsed.complete = true;
     parsed.conversion = arg.cvtspec[1];
-    const INTL_INT direct = intl::message::render_direct(out, arg, parsed);
-    return direct != intl::message::needs_snprintf ? direct : render_formatted(out, arg, parsed);
+    return parsed.conversion == 's' ? render_text(out, arg, parsed)
+                                    : render_parsed(out, arg, parsed);
 }
 
 INTL_INT render_standard(Output &out, const INTL_ARGVAL &arg) {
@@ -369,21 +380,9 @@ INTL_INT render_standard(Output &out, const INTL_ARGVAL &arg) {
     }
     if (too_long(out, arg, parsed))
         return INTL_E_OVERFLOW;
-    const auto *text = static_cast<const char *>(arg.value.ptr_val);
-    if (parsed.conversion == 's' && arg.numstars == 0 && text != nullptr) {
-        // Measured before rendering, even where a precision would cut it short.
-        const std::size_t len = intl::bounded_length(text, static_cast<std::size_t>(out.left));
-        if (!out.fits(len))
-            return INTL_E_OVERFLOW;
-        if (parsed.length == 0) {
-            out.put(text, len);
-            return 0;
-        }
-    }
-    const INTL_INT direct = intl::message::render_direct(out, arg, parsed);
-    if (direct != intl::message::needs_snprintf)
-        return direct;
-    return render_formatted(out, arg, parsed);
+    if (parsed.conversion == 's' && arg.numstars == 0 && arg.value.ptr_val != nullptr)
+        return render_text(out, arg, parsed);
+    return render_parsed(out, arg, parsed);
 }
 
 } // namespace
