@@ -36,7 +36,7 @@ const char *const kReal = "Translation of real text: intl_xlate vs iconv(3)";
 const char *const kRealIcu =
     "Translation of real text, whole file: intl_xlate vs ICU ucnv_convertEx";
 const char *const kCopy = "Plain copy: intl_xlate without a table vs memcpy";
-const char *const kLoading = "Loading: intl_load_xlate of the largest shipped table";
+const char *const kLoading = "Loading: intl_load_xlate_sized of the largest shipped table";
 
 struct Shipped {
     std::string server;
@@ -85,10 +85,10 @@ std::shared_ptr<Tables> load_tables(const Shipped &pair, std::string *why) {
     }
     auto tables = std::make_shared<Tables>();
     tables->buffer.resize(static_cast<std::size_t>(size) / 8 + 1);
-    INTL_INT rc = intl_load_xlate(tables->buffer.data(), pair.server.c_str(), name.c_str(),
-                                  &tables->to_server, &tables->to_display);
+    INTL_INT rc = intl_load_xlate_sized(tables->buffer.data(), size, pair.server.c_str(),
+                                        name.c_str(), &tables->to_server, &tables->to_display);
     if (rc != INTL_OK) {
-        *why = std::string("intl_load_xlate: ") + intl_errstr(rc);
+        *why = std::string("intl_load_xlate_sized: ") + intl_errstr(rc);
         return nullptr;
     }
     return tables;
@@ -594,9 +594,9 @@ void register_loading() {
             auto buffer = std::make_unique_for_overwrite<std::uint64_t[]>(
                 static_cast<std::size_t>(bytes) / 8 + 1);
             INTL_XLATE *to_server = nullptr, *to_display = nullptr;
-            if (intl_load_xlate(buffer.get(), pair.server.c_str(), name.c_str(), &to_server,
-                                &to_display) != INTL_OK) {
-                state.SkipWithError("intl_load_xlate failed");
+            if (intl_load_xlate_sized(buffer.get(), bytes, pair.server.c_str(), name.c_str(),
+                                      &to_server, &to_display) != INTL_OK) {
+                state.SkipWithError("intl_load_xlate_sized failed");
                 break;
             }
             benchmark::DoNotOptimize(to_server);

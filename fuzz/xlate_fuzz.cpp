@@ -1,9 +1,12 @@
 // Fuzz target: compiled translation files and the translation engine.
 //
-// Input: one byte of chunking control, a 16-bit little-endian file length,
-// the compiled file, then the text to translate. The file is loaded from a
-// temporary installation directory into a buffer of exactly the size that
-// intl_xlatesize reports, and the text is translated with the to-server
+// Input: one byte of chunking control, a 16-bit little-endian file length
+// whose top bit asks for a regenerated file, the compiled file, then the
+// text to translate. The file is loaded from a temporary installation
+// directory with the sized load into a buffer of exactly the size that
+// intl_xlatesize reports; a regenerated file, the file and the text renamed
+// over it after the sizing, must be refused or loaded within that buffer.
+// The text is translated with the to-server
 // table, the to-display table and no table, with every srcend/destlen
 // variant. When every list is sorted, as the compiler writes them, translating
 // in chunks (carrying tails over, emptying a small destination) must give the
@@ -39,11 +42,18 @@ void check(bool ok, const char *what) {
     }
 }
 
-void write_file(const uint8_t *data, size_t size) {
-    const int fd = ::open(file_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+void write_file(const std::string &path, const uint8_t *data, size_t size) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     check(fd >= 0, "cannot write the compiled file");
     check(::write(fd, data, size) == static_cast<ssize_t>(size), "short write");
     ::close(fd);
+}
+
+// Renames a new file over the compiled one, as regenerating a table does.
+void regenerate_file(const uint8_t *data, size_t size) {
+    const std::string fresh = file_path + ".new";
+    write_file(fresh, data, size);
+    check(::rename(fresh.c_str(), file_path.c_str()) == 0, "rename");
 }
 
 using Bytes = std::vector<unsigned char>;
@@ -236,11 +246,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size < 3)
         return 0;
     const unsigned control = data[0];
-    size_t file_size = data[1] | static_cast<size_t>(data[2]) << 8;
+    size_t file_size = data[1] | static_cast<size_t>(data[2] & 0x7F) << 8;
+    const bool regenerated = (data[2] & 0x80) != 0;
     data += 3;
     size -= 3;
     file_size = std::min(file_size, size);
-    write_file(data, file_size);
+    write_file(file_path, data, file_size);
     const Bytes text(data + file_size, data + std::min(size, file_size + 1024));
 
     const INTL_INT need = intl_xlatesize(charset, file_name);
@@ -249,8 +260,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     auto *buf = static_cast<unsigned char *>(std::malloc(room == 0 ? 1 : room));
     INTL_XLATE *tosrv = reinterpret_cast<INTL_XLATE *>(1);
     INTL_XLATE *todisp = reinterpret_cast<INTL_XLATE *>(1);
-    const INTL_INT rc = intl_load_xlate(buf, charset, file_name, &tosrv, &todisp);
-    check(rc == INTL_OK || rc == INTL_E_READ, "load result");
+    if (regenerated)
+        regenerate_file(data, size);
+    const INTL_INT rc = intl_load_xlate_sized(buf, static_cast<INTL_INT>(room), charset, file_name,
+                                              &tosrv, &todisp);
+    check(rc == INTL_OK || rc == INTL_E_READ || (regenerated && rc == INTL_E_XLTBUFSMALL),
+          "load result");
     if (rc == INTL_OK) {
         check_inside(tosrv, buf, room);
         check_inside(todisp, buf, room);

@@ -33,8 +33,8 @@
  *   - Not thread-safe: intl_sethome(). The installation-directory override
  *     is the one process-wide mutable state, so intl_sethome() must not run
  *     at the same time as intl_sethome() or intl_home() (and so
- *     intl_xlatesize() and intl_load_xlate(), which call it) in another
- *     thread; set it once before starting threads.
+ *     intl_xlatesize() and the loads, which call it) in another thread;
+ *     set it once before starting threads.
  *   - intl_home() reads the environment with getenv(): do not change the
  *     environment (setenv, putenv) while it runs. It looks the user up with
  *     the reentrant getpwnam_r().
@@ -115,6 +115,9 @@ enum intl_status {
     INTL_E_LINELONG = -43,       /* line in localization file too long */
     INTL_E_DUPDATEFMT = -44,     /* "Duplicate dateformat value" */
     INTL_E_HEADING = -45,        /* syntax error in section heading */
+    INTL_E_XLTBUFSMALL = -46,    /* compiled file needs a larger buffer */
+    INTL_E_XLTBADNAME = -47,     /* charset or file name leaves charsets/ */
+    INTL_E_XLTNOTFILE = -48,     /* compiled file is not a regular file */
     INTL_E_OPEN = -151,          /* "Unable to open file" */
     INTL_E_CLOSE = -152,         /* "Unable to close file" */
     INTL_E_READ = -153,          /* "Unable to read file" */
@@ -405,15 +408,36 @@ int intl_mapcompare(const void *map1, const void *map2);
  * With 4-byte pointers the size is exact for a file of one block and
  * nothing more, 4 bytes more than needed for two. A file of fewer than 8
  * bytes gives 0 or less (-4 for one holding only the version word) and
- * loads no table. -7 when the size does not fit the result. */
+ * loads no table. -7 when the size does not fit the result.
+ *
+ * Both names stay inside charsets/ (here and in the loads): a name that is
+ * empty, is ".." or has a ".." component between slashes is refused with
+ * INTL_E_XLTBADNAME before the file system is looked at; a subdirectory
+ * ("sub/name") is fine. A path that names anything but a regular file (a
+ * directory, a FIFO, a device) gives INTL_E_XLTNOTFILE. */
 INTL_INT intl_xlatesize(const char *srv_charset, const char *xlt_name);
 
 /* Loads the to-server and to-display tables of a compiled file into buf
  * (at least intl_xlatesize() bytes, aligned for pointers); a table the file
  * does not hold comes back null. 1 or a negative code; after a failure the
- * buffer and both pointers are invalid. */
+ * buffer and both pointers are invalid.
+ *
+ * Prefer intl_load_xlate_sized: this call cannot know the buffer's size. A
+ * file replaced between intl_xlatesize() and this call (regenerating a
+ * table does exactly that) may need more room than was sized, and the load
+ * then writes past the buffer. */
 INTL_INT intl_load_xlate(void *buf, const char *srv_charset, const char *xlt_name,
                          INTL_XLATE **xlt_tosrv, INTL_XLATE **xlt_todisp);
+
+/* intl_load_xlate told the buffer's size: a file that needs more than
+ * bufsize bytes (what intl_xlatesize() reports for the file as it is when
+ * opened) is refused with INTL_E_XLTBUFSMALL before anything is written,
+ * and the load reads no more of the file than it measured then, so a file
+ * that changes meanwhile never makes it write past bufsize. The caller
+ * sizes again and retries. -28 for a negative bufsize, checked after buf. */
+INTL_INT intl_load_xlate_sized(void *buf, INTL_INT bufsize, const char *srv_charset,
+                               const char *xlt_name, INTL_XLATE **xlt_tosrv,
+                               INTL_XLATE **xlt_todisp);
 
 /* Translates src by xlt (a plain copy when xlt is null); returns the bytes
  * produced, with *srcbytes_used the source bytes consumed and *status 0

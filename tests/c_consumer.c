@@ -32,6 +32,12 @@ int main(void) {
         return 1;
     if (strcmp(intl_errstr(INTL_E_FEWSHORTMONTHS), "") == 0)
         return 1;
+    {
+        void *table[1];
+        INTL_XLATE *to_server, *to_display;
+        if (intl_load_xlate_sized(table, -1, "cs", "t", &to_server, &to_display) != INTL_E_BUFLEN)
+            return 1;
+    }
     puts(intl__getVdate());
     return 0;
 }

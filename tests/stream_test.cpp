@@ -8,6 +8,7 @@
 #include <cctype>
 #include <numeric>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -89,6 +90,58 @@ TEST(Stream, ReadsWritesAndSeeksKeepBufferAndFileInStep) {
             EXPECT_EQ(intl_iocsfclose(s), s ? 0 : -1);
             const bool unchecked = mode <= 2 && row.after.empty();
             EXPECT_TRUE(unchecked || TempDir::read(path) == row.after) << TempDir::read(path);
+        }
+}
+
+// Many items at once, from a file and from a pipe, across refills and
+// straight into the caller's memory: only whole items reach the
+// destination, nothing after them is written, and the bytes of an
+// incomplete last item are what the next read delivers.
+TEST(Stream, OnlyWholeItemsReachTheDestination) {
+    constexpr char guard = '\xEE'; // never in the file
+    std::string text(6000, 'a');
+    for (std::size_t i = 0; i < text.size(); ++i)
+        text[i] = static_cast<char>('a' + i % 26);
+    const struct {
+        std::size_t file;
+        INTL_INT skip, size, count, items;
+    } rows[] = {
+        {1000, 0, 3, 400, 333}, {1000, 0, 24, 100, 41},   {1000, 0, 7, 1000, 142},
+        {3000, 0, 512, 10, 5},  {2000, 100, 9, 300, 211}, {5000, 1, 1, 6000, 4999},
+        {600, 0, 4, 150, 150},  {1500, 511, 2, 600, 494},
+    };
+    for (const bool from_pipe : {false, true})
+        for (TempDir dir; const auto &row : rows) {
+            const std::string bytes = text.substr(0, row.file);
+            INTL_IOCS *s = intl_iocsfopen(dir.write("f", bytes).c_str(), 1);
+            ASSERT_NE(s, nullptr);
+            if (from_pipe) { // the whole file waits in the pipe, its writer gone
+                int ends[2];
+                ASSERT_EQ(::pipe(ends), 0);
+                ASSERT_EQ(::write(ends[1], bytes.data(), bytes.size()), ssize_t(bytes.size()));
+                ::close(ends[1]);
+                ::dup2(ends[0], s->ne_fd);
+                ::close(ends[0]);
+            }
+            std::vector<char> skipped(std::size_t(row.skip) + 1);
+            EXPECT_EQ(intl_iocsfread(skipped.data(), row.skip, 1, s), row.skip > 0 ? 1 : 0);
+            std::vector<char> dest(std::size_t(row.size) * std::size_t(row.count) + 64, guard);
+            const INTL_INT got = intl_iocsfread(dest.data(), row.size, row.count, s);
+            const std::size_t whole = std::size_t(std::max(got, 0)) * std::size_t(row.size);
+            const std::string where = (from_pipe ? "pipe " : "file ") + std::to_string(row.size);
+            EXPECT_EQ(got, row.items) << where;
+            EXPECT_EQ(std::string(dest.data(), whole), bytes.substr(std::size_t(row.skip), whole))
+                << where;
+            EXPECT_EQ(
+                std::size_t(std::count(dest.begin() + std::ptrdiff_t(whole), dest.end(), guard)),
+                dest.size() - whole)
+                << where;
+            std::vector<char> rest(row.file);
+            const INTL_INT tail = intl_iocsfread(rest.data(), 1, INTL_INT(row.file), s);
+            EXPECT_EQ(std::string(rest.data(), std::size_t(std::max(tail, 0))),
+                      bytes.substr(std::min(bytes.size(), std::size_t(row.skip) + whole)))
+                << where;
+            intl_iocsfclose(s);
         }
 }
 

@@ -491,6 +491,8 @@ TEST_F(Tool, SubcommandsPrintTheirResultOrNameWhatIsWrong) {
          "caf\xC3\xA9\nintl xlate: cannot open input file '{}/none': No such file or directory\n"},
         {{"xlate", "--home", "{data}", "--charset", "UTF-8", "--table", "NONE"}, 1, "intl xlate: no such table at {data}/charsets/UTF-8/NONE\n"},
         {{"xlate", "--home", "{}", "--charset", "S", "--table", "t", "--to-display"}, 1, "intl xlate: {}/charsets/S/t holds no to-display table\n"},
+        {{"xlate", "--home", "{}", "--charset", "..", "--table", "charsets/S/t"}, 1,
+         "intl xlate: cannot load {}/charsets/../charsets/S/t: Charset or translation file name is empty or has a '..' component\n"},
         {{"dump", "--home", "{}", "--charset", "S", "--table", "t"}, 0, "Source string: AB\nDest string: xy\nSource string: 8ea1\nDest string: a\n"},
         {{"dump", "--home", "{}", "--charset", "S", "--table", "t", "--to-display"}, 0, "Translation table is empty.\n"},
         {{"dump", "--home", "{}", "--charset", "T", "--table", "short"}, 1,

@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <sys/stat.h>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -316,6 +317,89 @@ TEST_F(CompiledFile, FailuresInOrderWithoutWritingBeyondTheSize) {
     put(""); // a file too big for the result: the size comes from the file system
     std::filesystem::resize_file(home_.path() / "charsets/cs/t.xlt", std::uintmax_t{1} << 33);
     EXPECT_EQ(intl_xlatesize("cs", "t.xlt"), INTL_E_OVERFLOW);
+}
+
+// Regenerating a table renames a new file over the old one, so a file can
+// outgrow the size a caller took for it before the load. The sized load
+// refuses such a file before writing anything, and whatever it is told,
+// writes nothing past the size it was given.
+TEST_F(CompiledFile, SizedLoadRefusesAFileThatOutgrewItsBuffer) {
+    Lists large;
+    for (int first = 0x20; first < 0x80; ++first)
+        large[first] = {make_map({0x42}, {'x', 'y'}), make_map({}, {'z'})};
+    put(version + block(0, {{0x41, {make_map({}, {'a'})}}}));
+    const INTL_INT sized = intl_xlatesize("cs", "t.xlt");
+    home_.write("charsets/cs/t.new", version + block(0, large) + block(1, large));
+    std::filesystem::rename(home_.path() / "charsets/cs/t.new", home_.path() / "charsets/cs/t.xlt");
+    const INTL_INT needed = intl_xlatesize("cs", "t.xlt");
+    const struct {
+        INTL_INT bufsize, rc;
+    } rows[] = {{sized, INTL_E_XLTBUFSMALL},
+                {needed - 1, INTL_E_XLTBUFSMALL},
+                {needed, INTL_OK},
+                {-1, INTL_E_BUFLEN}};
+    for (const auto &row : rows) {
+        const auto size = static_cast<std::size_t>(std::max(row.bufsize, 0));
+        buf_.assign(size + 64, guard);
+        const INTL_INT rc =
+            intl_load_xlate_sized(buf_.data(), row.bufsize, "cs", "t.xlt", &tosrv_, &todisp_);
+        EXPECT_EQ(rc, row.rc) << row.bufsize;
+        const std::size_t untouched = rc == INTL_OK ? 64 : buf_.size();
+        EXPECT_EQ(std::count(buf_.end() - std::ptrdiff_t(untouched), buf_.end(), guard),
+                  std::ptrdiff_t(untouched))
+            << row.bufsize;
+        EXPECT_TRUE(rc != INTL_OK || (tosrv_->xlist[0x7F].listsize == 2 && todisp_ != nullptr));
+    }
+    EXPECT_EQ(intl_load_xlate_sized(nullptr, -1, "cs", "t.xlt", &tosrv_, &todisp_), INTL_E_NULLBUF);
+}
+
+// A charset or file name that is empty or has a ".." component is refused
+// before the file system is asked, whatever it would reach; a path to
+// anything but a regular file is refused by every call alike (a FIFO is
+// never opened, so no load waits for a writer).
+TEST_F(CompiledFile, NamesStayInsideCharsetsAndNameRegularFiles) {
+    const std::string table = version + block(0, {{0x41, {make_map({}, {'a'})}}});
+    for (const char *file : {"charsets/cs/t", "charsets/cs/sub/t", "charsets/cs/..t",
+                             "charsets/cs/t..", "charsets/x", "x"})
+        home_.write(file, table);
+    std::filesystem::create_directories(home_.path() / "charsets/cs/dir");
+    ASSERT_EQ(::mkfifo((home_.path() / "charsets/cs/fifo").c_str(), 0600), 0);
+    constexpr INTL_INT bad = INTL_E_XLTBADNAME, notfile = INTL_E_XLTNOTFILE;
+    const struct {
+        const char *charset, *name;
+        INTL_INT size, load; // INTL_OK for a size above 0
+    } rows[] = {
+        {"cs", "t", INTL_OK, INTL_OK},
+        {"cs", "sub/t", INTL_OK, INTL_OK},
+        {"cs", "..t", INTL_OK, INTL_OK},
+        {"cs", "t..", INTL_OK, INTL_OK},
+        {"cs", "./t", INTL_OK, INTL_OK},
+        {"..", "x", bad, bad},
+        {"..", "charsets/cs/t", bad, bad},
+        {"cs", "../x", bad, bad},
+        {"cs/..", "x", bad, bad},
+        {"cs", "sub/../t", bad, bad},
+        {"", "x", bad, bad},
+        {"cs", "", bad, bad},
+        {"cs", "..", bad, bad},
+        {"cs", "sub/..", bad, bad},
+        {"cs", "dir", notfile, notfile},
+        {"cs", "sub", notfile, notfile},
+        {"cs", "fifo", notfile, notfile},
+        {"cs", "none", INTL_E_STAT, INTL_E_OPEN},
+    };
+    std::vector<std::uint64_t> buf(4096);
+    const auto bufsize = static_cast<INTL_INT>(buf.size() * sizeof buf[0]);
+    for (const auto &row : rows) {
+        const INTL_INT size = intl_xlatesize(row.charset, row.name);
+        EXPECT_EQ(size > 0 ? INTL_OK : size, row.size) << row.charset << " " << row.name;
+        EXPECT_EQ(intl_load_xlate(buf.data(), row.charset, row.name, &tosrv_, &todisp_), row.load)
+            << row.charset << " " << row.name;
+        EXPECT_EQ(
+            intl_load_xlate_sized(buf.data(), bufsize, row.charset, row.name, &tosrv_, &todisp_),
+            row.load)
+            << row.charset << " " << row.name;
+    }
 }
 
 // The engine's matching loop written out step by step.

@@ -5,7 +5,7 @@
 
 namespace {
 
-constexpr std::array<const char *, 46> errstrings = {
+constexpr std::array<const char *, 49> errstrings = {
     "Unknown error",
     "General Intl-Library error",
     "Syntax error:  no value found",
@@ -52,6 +52,9 @@ constexpr std::array<const char *, 46> errstrings = {
     "Line in localization file too long",
     "Duplicate dateformat value",
     "Syntax error in section heading",
+    "Compiled translation file needs a larger buffer than given",
+    "Charset or translation file name is empty or has a '..' component",
+    "Compiled translation file is not a regular file",
 };
 
 constexpr std::array<const char *, 8> oserrstrings = {

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -71,11 +72,28 @@ bool read_directly(INTL_INT size, INTL_INT count) {
     return size <= buffer_size && count > 2 * buffer_size / size;
 }
 
-// Reads `count` items of `size` bytes (at most the buffer's size) to `to`:
-// first the whole items still buffered, then the rest straight from the
-// descriptor, repeating short reads until the end of the file. The bytes of
-// an incomplete last item go back to the buffer, read position unchanged.
+// How many of `count` items of `size` bytes the file holds from the read
+// position on, by its size. Only a regular file tells; for anything else
+// (a pipe, a terminal) the answer is 0, and its items go through the buffer.
+INTL_INT items_in_file(const INTL_IOCS *s, INTL_INT size, INTL_INT count) {
+    struct stat info;
+    const off_t at = ::lseek(s->ne_fd, 0, SEEK_CUR);
+    if (at < 0 || ::fstat(s->ne_fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < at)
+        return 0;
+    const std::int64_t bytes = s->ne_cnt + (info.st_size - at);
+    return static_cast<INTL_INT>(std::min<std::int64_t>(count, bytes / size));
+}
+
+// Reads up to `count` items of `size` bytes (at most the buffer's size) to
+// `to`: the buffered bytes, then the rest straight from the descriptor.
+// Only the items the file is known to hold are asked for, so that no byte
+// of an item that never completes lands in the caller's memory; should the
+// file be cut meanwhile, the bytes of the incomplete item go back to the
+// buffer. Returns the whole items read.
 INTL_INT read_direct(INTL_BYTE *to, INTL_INT size, INTL_INT count, INTL_IOCS *s) {
+    count = items_in_file(s, size, count);
+    if (count == 0)
+        return 0;
     const auto want = static_cast<std::size_t>(size) * static_cast<std::size_t>(count);
     std::size_t got = static_cast<std::size_t>(s->ne_cnt);
     std::memcpy(to, s->ne_ptr, got);
@@ -91,6 +109,17 @@ INTL_INT read_direct(INTL_BYTE *to, INTL_INT size, INTL_INT count, INTL_IOCS *s)
     s->ne_ptr = s->ne_base;
     s->ne_cnt = static_cast<INTL_INT>(rest);
     return static_cast<INTL_INT>(whole);
+}
+
+// Copies one item from the buffer, refilling it once when it holds less;
+// false when even then it does not hold a whole item.
+bool copy_item(INTL_BYTE *to, INTL_INT size, INTL_IOCS *s) {
+    if (s->ne_cnt < size && (intl_filbuf(s) == 0 || s->ne_cnt < size))
+        return false;
+    std::memcpy(to, s->ne_ptr, static_cast<std::size_t>(size));
+    s->ne_ptr += size;
+    s->ne_cnt -= size;
+    return true;
 }
 
 } // namespace
@@ -129,16 +158,14 @@ INTL_INT intl_iocsfread(INTL_BYTE *intl_ptr, INTL_INT intl_size, INTL_INT intl_c
         byte_count(intl_size, intl_cnt) < 0)
         return 0;
     INTL_INT copied = 0;
-    for (; copied < intl_cnt; ++copied) {
+    while (copied < intl_cnt) {
+        INTL_BYTE *to = intl_ptr + static_cast<std::size_t>(copied) * intl_size;
+        INTL_INT got = 0;
         if (intl_iocs->ne_cnt < intl_size && read_directly(intl_size, intl_cnt - copied))
-            return copied + read_direct(intl_ptr, intl_size, intl_cnt - copied, intl_iocs);
-        if (intl_iocs->ne_cnt < intl_size &&
-            (intl_filbuf(intl_iocs) == 0 || intl_iocs->ne_cnt < intl_size))
+            got = read_direct(to, intl_size, intl_cnt - copied, intl_iocs);
+        if (got == 0 && !copy_item(to, intl_size, intl_iocs))
             break;
-        std::memcpy(intl_ptr, intl_iocs->ne_ptr, static_cast<std::size_t>(intl_size));
-        intl_ptr += intl_size;
-        intl_iocs->ne_ptr += intl_size;
-        intl_iocs->ne_cnt -= intl_size;
+        copied += std::max(got, 1);
     }
     return copied;
 }

@@ -1,4 +1,5 @@
-// Compiled translation files: intl_xlatesize, intl_load_xlate.
+// Compiled translation files: intl_xlatesize, intl_load_xlate,
+// intl_load_xlate_sized.
 //
 // The file holds little-endian 32-bit integers, 8-byte list headers and
 // 24-byte mapping records on every platform. In the caller's buffer each
@@ -53,9 +54,26 @@ std::string_view name_piece(const char *name) {
     return {name, intl::bounded_length(name, path_size)};
 }
 
+// Whether a caller's name keeps the path inside charsets/: it is not empty
+// and no component between slashes is "..". Servers hand clients their
+// charset's name, so the name is not trusted to be a plain one.
+bool stays_inside(std::string_view name) {
+    if (name.empty())
+        return false;
+    for (std::size_t start = 0; start <= name.size();) {
+        const std::size_t end = std::min(name.find('/', start), name.size());
+        if (name.substr(start, end - start) == "..")
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
 // The installation directory + "/charsets/" + charset + "/" + file name;
-// INTL_OK or a negative code.
+// INTL_OK or a negative code. Names are checked before anything is looked up.
 INTL_INT compose_path(std::span<char, path_size> path, const char *charset, const char *name) {
+    if (!stays_inside(name_piece(charset)) || !stays_inside(name_piece(name)))
+        return INTL_E_XLTBADNAME;
     const INTL_INT homelen = intl_home(path.data(), static_cast<INTL_INT>(path_size));
     if (homelen < 0)
         return homelen;
@@ -84,10 +102,28 @@ struct StreamGuard {
     }
 };
 
+// The open file, read no further than the size it had when it was opened:
+// what a load writes then never passes what intl_xlatesize reports for that
+// size, however the file changes meanwhile.
+struct Source {
+    INTL_IOCS *stream;
+    std::int64_t left; // bytes of that size not yet read
+};
+
+// Reads `count` items of `size` bytes to `to`; false unless all of them are
+// within the measured size and were read.
+bool take(Source &src, void *to, INTL_INT size, INTL_INT count) {
+    const std::int64_t bytes = std::int64_t{size} * count;
+    if (bytes > src.left)
+        return false;
+    src.left -= bytes;
+    return intl_iocsfread(static_cast<char *>(to), size, count, src.stream) == count;
+}
+
 // Reads one 32-bit word; false at the end of the file.
-bool read_word(INTL_IOCS *s, INTL_INT &word) {
+bool read_word(Source &src, INTL_INT &word) {
     std::array<unsigned char, word_bytes> raw;
-    if (intl_iocsfread(reinterpret_cast<char *>(raw.data()), word_bytes, 1, s) != 1)
+    if (!take(src, raw.data(), word_bytes, 1))
         return false;
     word = le32(raw.data());
     return true;
@@ -118,13 +154,6 @@ void records_to_native(INTL_MAP *records, INTL_INT count) {
     }
 }
 
-// The bytes of the file after what the stream has delivered; -1 if unknown.
-std::int64_t bytes_left(INTL_IOCS *s) {
-    struct stat info;
-    const off_t at = ::lseek(s->ne_fd, 0, SEEK_CUR);
-    return ::fstat(s->ne_fd, &info) != 0 || at < 0 ? -1 : info.st_size - (at - s->ne_cnt);
-}
-
 // Reads the records of every non-empty list, all in one read, to `at` and
 // points each list at its own; INTL_OK, or -153 when the file does not
 // hold them. With an index the last list's records, read last, are moved
@@ -132,19 +161,19 @@ std::int64_t bytes_left(INTL_IOCS *s) {
 // leave after the others takes the index's cells later. Lists that the
 // file does not hold are refused before anything is read, so that a list
 // size beyond the file never moves the read past the buffer.
-INTL_INT read_lists(INTL_IOCS *s, INTL_XLATE &table, unsigned char *&at) {
+INTL_INT read_lists(Source &src, INTL_XLATE &table, unsigned char *&at) {
     std::int64_t total = 0;
     INTL_XLIST *last = nullptr;
     for (INTL_XLIST &list : table.xlist) {
         total += std::max(list.listsize, 0);
         last = list.listsize > 0 ? &list : last;
     }
-    if (total > INT32_MAX / record_bytes || total * record_bytes > bytes_left(s))
+    if (total > INT32_MAX / record_bytes || total * record_bytes > src.left)
         return INTL_E_READ;
     const auto count = static_cast<INTL_INT>(total);
     const std::size_t front = indexing && last != nullptr ? std::size_t(last->listsize) : 0;
     auto *records = reinterpret_cast<INTL_MAP *>(at);
-    if (intl_iocsfread(reinterpret_cast<char *>(records + front), record_bytes, count, s) != count)
+    if (!take(src, records + front, record_bytes, count))
         return INTL_E_READ;
     records_to_native(records + front, count);
     std::memmove(records, records + count, front * sizeof(INTL_MAP));
@@ -162,10 +191,9 @@ INTL_INT read_lists(INTL_IOCS *s, INTL_XLATE &table, unsigned char *&at) {
 // Reads one table block after its code word: the table header, then the
 // lists, then (with 8-byte pointers) builds the index between the table
 // and its records. The table pointer is set before the lists are read.
-INTL_INT read_table(INTL_IOCS *s, INTL_XLATE *&table, unsigned char *&at) {
+INTL_INT read_table(Source &src, INTL_XLATE *&table, unsigned char *&at) {
     std::array<unsigned char, table_header_bytes> raw;
-    if (intl_iocsfread(reinterpret_cast<char *>(raw.data()), file_header_bytes, list_count, s) !=
-        list_count)
+    if (!take(src, raw.data(), file_header_bytes, list_count))
         return INTL_E_READ;
     table = reinterpret_cast<INTL_XLATE *>(at);
     decode_headers(*table, raw.data());
@@ -173,24 +201,24 @@ INTL_INT read_table(INTL_IOCS *s, INTL_XLATE *&table, unsigned char *&at) {
     auto *index = reinterpret_cast<Index *>(at);
     if constexpr (indexing)
         at += sizeof(Index);
-    const INTL_INT rc = read_lists(s, *table, at);
+    const INTL_INT rc = read_lists(src, *table, at);
     if (rc == INTL_OK && indexing)
         at = build_index(*table, *index, at);
     return rc;
 }
 
 // Reads up to two table blocks into buf; a missing block ends the file.
-INTL_INT read_blocks(INTL_IOCS *s, unsigned char *buf, INTL_XLATE **tosrv, INTL_XLATE **todisp) {
+INTL_INT read_blocks(Source &src, unsigned char *buf, INTL_XLATE **tosrv, INTL_XLATE **todisp) {
     bool have_tosrv = false;
     bool have_todisp = false;
     unsigned char *at = buf;
     for (INTL_INT block = 0; block < max_blocks; ++block) {
         INTL_INT tabcode = 0;
-        if (!read_word(s, tabcode))
+        if (!read_word(src, tabcode))
             break;
         const bool display = tabcode == tabcode_todisp;
         (display ? have_todisp : have_tosrv) = true;
-        const INTL_INT rc = read_table(s, display ? *todisp : *tosrv, at);
+        const INTL_INT rc = read_table(src, display ? *todisp : *tosrv, at);
         if (rc != INTL_OK)
             return rc;
     }
@@ -216,6 +244,57 @@ std::int64_t loaded_size(std::int64_t filesize) {
            records * static_cast<std::int64_t>(index_record_bytes);
 }
 
+// The file's status by its path; INTL_OK, or the code for a path that
+// names anything but a regular file. A missing file is left to the caller.
+INTL_INT regular_file(const char *path, struct stat &info) {
+    if (::stat(path, &info) != 0)
+        return INTL_E_STAT;
+    return S_ISREG(info.st_mode) ? INTL_OK : INTL_E_XLTNOTFILE;
+}
+
+// The arguments of a load, checked in the order the callers report them.
+INTL_INT check_load_arguments(const void *buf, const char *srv_charset, const char *xlt_name,
+                              INTL_XLATE **xlt_tosrv, INTL_XLATE **xlt_todisp) {
+    if (buf == nullptr)
+        return INTL_E_NULLBUF;
+    if (srv_charset == nullptr)
+        return INTL_E_NOCHARSET;
+    if (xlt_name == nullptr)
+        return INTL_E_NOXLTNAME;
+    if (xlt_tosrv == nullptr || xlt_todisp == nullptr)
+        return INTL_E_NOXLTTABLE;
+    return INTL_OK;
+}
+
+// Loads the file into buf, refusing one that needs more than `room` bytes
+// (-1: unknown, as intl_load_xlate is told nothing). The path is looked at
+// before it is opened, so that a FIFO never makes the open wait for a
+// writer; the open file is measured, and read no further than measured.
+INTL_INT load(void *buf, std::int64_t room, const char *srv_charset, const char *xlt_name,
+              INTL_XLATE **xlt_tosrv, INTL_XLATE **xlt_todisp) {
+    std::array<char, path_size> path;
+    const INTL_INT rc = compose_path(path, srv_charset, xlt_name);
+    if (rc != INTL_OK)
+        return rc;
+    struct stat info;
+    if (regular_file(path.data(), info) == INTL_E_XLTNOTFILE)
+        return INTL_E_XLTNOTFILE;
+    StreamGuard file(intl_iocsfopen(path.data(), intl::open_read_only));
+    if (file.stream == nullptr)
+        return INTL_E_OPEN;
+    if (::fstat(file.stream->ne_fd, &info) != 0)
+        return INTL_E_STAT;
+    if (!S_ISREG(info.st_mode))
+        return INTL_E_XLTNOTFILE;
+    if (room >= 0 && loaded_size(info.st_size) > room)
+        return INTL_E_XLTBUFSMALL;
+    Source src{file.stream, info.st_size};
+    INTL_INT version = 0; // accepted whatever it says
+    if (!read_word(src, version))
+        return INTL_E_READ;
+    return read_blocks(src, static_cast<unsigned char *>(buf), xlt_tosrv, xlt_todisp);
+}
+
 } // namespace
 
 extern "C" {
@@ -226,36 +305,28 @@ INTL_INT intl_xlatesize(const char *srv_charset, const char *xlt_name) {
     if (xlt_name == nullptr)
         return INTL_E_NOXLTNAME;
     std::array<char, path_size> path;
-    const INTL_INT rc = compose_path(path, srv_charset, xlt_name);
+    struct stat info;
+    INTL_INT rc = compose_path(path, srv_charset, xlt_name);
+    if (rc == INTL_OK)
+        rc = regular_file(path.data(), info);
     if (rc != INTL_OK)
         return rc;
-    struct stat info;
-    if (::stat(path.data(), &info) != 0)
-        return INTL_E_STAT;
     const std::int64_t size = loaded_size(info.st_size);
     return size > INT32_MAX ? INTL_E_OVERFLOW : static_cast<INTL_INT>(size);
 }
 
 INTL_INT intl_load_xlate(void *buf, const char *srv_charset, const char *xlt_name,
                          INTL_XLATE **xlt_tosrv, INTL_XLATE **xlt_todisp) {
-    if (buf == nullptr)
-        return INTL_E_NULLBUF;
-    if (srv_charset == nullptr)
-        return INTL_E_NOCHARSET;
-    if (xlt_name == nullptr)
-        return INTL_E_NOXLTNAME;
-    if (xlt_tosrv == nullptr || xlt_todisp == nullptr)
-        return INTL_E_NOXLTTABLE;
-    std::array<char, path_size> path;
-    const INTL_INT rc = compose_path(path, srv_charset, xlt_name);
-    if (rc != INTL_OK)
-        return rc;
-    StreamGuard file(intl_iocsfopen(path.data(), intl::open_read_only));
-    if (file.stream == nullptr)
-        return INTL_E_OPEN;
-    INTL_INT version = 0; // accepted whatever it says
-    if (!read_word(file.stream, version))
-        return INTL_E_READ;
-    return read_blocks(file.stream, static_cast<unsigned char *>(buf), xlt_tosrv, xlt_todisp);
+    const INTL_INT rc = check_load_arguments(buf, srv_charset, xlt_name, xlt_tosrv, xlt_todisp);
+    return rc != INTL_OK ? rc : load(buf, -1, srv_charset, xlt_name, xlt_tosrv, xlt_todisp);
+}
+
+INTL_INT intl_load_xlate_sized(void *buf, INTL_INT bufsize, const char *srv_charset,
+                               const char *xlt_name, INTL_XLATE **xlt_tosrv,
+                               INTL_XLATE **xlt_todisp) {
+    if (buf != nullptr && bufsize < 0)
+        return INTL_E_BUFLEN;
+    const INTL_INT rc = check_load_arguments(buf, srv_charset, xlt_name, xlt_tosrv, xlt_todisp);
+    return rc != INTL_OK ? rc : load(buf, bufsize, srv_charset, xlt_name, xlt_tosrv, xlt_todisp);
 }
 }

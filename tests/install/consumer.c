@@ -40,9 +40,9 @@ int main(int argc, char **argv)
     buffer = malloc((size_t)size + 8);
     if (buffer == NULL)
         return 1;
-    rc = intl_load_xlate(buffer, "UTF-8", "ISO-8859-1", &to_server, &to_display);
+    rc = intl_load_xlate_sized(buffer, size, "UTF-8", "ISO-8859-1", &to_server, &to_display);
     if (rc != INTL_OK)
-        return fail("intl_load_xlate", rc);
+        return fail("intl_load_xlate_sized", rc);
     length = intl_xlate((const unsigned char *)"caf\xe9", 4, out, -1, to_server, &used, 1, &status);
     if (length != 5 || memcmp(out, "caf\xc3\xa9", 6) != 0)
         return fail("intl_xlate gave the wrong bytes", INTL_E_GENERAL);

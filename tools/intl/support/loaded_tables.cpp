@@ -14,8 +14,13 @@ namespace {
 // intl_xlatesize gives sizes and codes alike; these are the codes it can give.
 bool is_lookup_failure(INTL_INT size) {
     return size == INTL_E_OVERFLOW || size == INTL_E_NOUSER || size == INTL_E_STAT ||
-           size == INTL_E_PATHLONG || size == INTL_E_NOCHARSET || size == INTL_E_NOXLTNAME;
+           size == INTL_E_PATHLONG || size == INTL_E_NOCHARSET || size == INTL_E_NOXLTNAME ||
+           size == INTL_E_XLTBADNAME || size == INTL_E_XLTNOTFILE;
 }
+
+// A table regenerated while it is loaded may outgrow the size taken for it;
+// the sized load refuses it untouched, and sizing again catches up.
+constexpr int load_attempts = 3;
 
 // The loader reads fixed-size parts: a file that ends early overflows them.
 Failure truncated(const std::string &path, INTL_INT code) {
@@ -40,6 +45,16 @@ void add_table_options(CLI::App &command, TableOptions &options) {
 LoadedTables::LoadedTables(const TableOptions &options) : to_display_chosen_(options.to_display) {
     const std::string home = use_home(options.home);
     path_ = home + "/charsets/" + options.charset + "/" + options.table;
+    INTL_INT rc = INTL_E_XLTBUFSMALL;
+    for (int attempt = 0; attempt < load_attempts && rc == INTL_E_XLTBUFSMALL; ++attempt)
+        rc = load(options);
+    if (rc == INTL_E_OVERFLOW || rc == INTL_E_READ || rc == INTL_E_EOF)
+        throw truncated(path_, rc);
+    if (rc != INTL_OK)
+        throw Failure("cannot load " + path_ + ": " + status_text(rc));
+}
+
+INTL_INT LoadedTables::load(const TableOptions &options) {
     const INTL_INT size = intl_xlatesize(options.charset.c_str(), options.table.c_str());
     if (size == INTL_E_STAT && !std::filesystem::exists(path_))
         throw Failure("no such table at " + path_);
@@ -48,14 +63,10 @@ LoadedTables::LoadedTables(const TableOptions &options) : to_display_chosen_(opt
     if (is_lookup_failure(size))
         throw Failure("cannot load " + path_ + ": " + status_text(size));
     // A file too short to hold a table still loads (or fails) on its own.
-    const std::size_t bytes = static_cast<std::size_t>(std::max<INTL_INT>(size, 0));
-    buffer_.resize(bytes / sizeof(std::uint64_t) + 1);
-    const INTL_INT rc = intl_load_xlate(buffer_.data(), options.charset.c_str(),
-                                        options.table.c_str(), &to_server_, &to_display_);
-    if (rc == INTL_E_OVERFLOW || rc == INTL_E_READ || rc == INTL_E_EOF)
-        throw truncated(path_, rc);
-    if (rc != INTL_OK)
-        throw Failure("cannot load " + path_ + ": " + status_text(rc));
+    const INTL_INT bytes = std::max<INTL_INT>(size, 0);
+    buffer_.resize(static_cast<std::size_t>(bytes) / sizeof(std::uint64_t) + 1);
+    return intl_load_xlate_sized(buffer_.data(), bytes, options.charset.c_str(),
+                                 options.table.c_str(), &to_server_, &to_display_);
 }
 
 } // namespace tool

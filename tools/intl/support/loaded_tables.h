@@ -1,5 +1,5 @@
 // A compiled translation file loaded through intl_xlatesize and
-// intl_load_xlate, and the options that name it.
+// intl_load_xlate_sized, and the options that name it.
 #ifndef INTL_TOOL_LOADED_TABLES_H
 #define INTL_TOOL_LOADED_TABLES_H
 
@@ -33,6 +33,9 @@ class LoadedTables {
     const std::string &path() const { return path_; }
 
   private:
+    // Sizes the buffer and loads into it; the sized load's result.
+    INTL_INT load(const TableOptions &options);
+
     std::vector<std::uint64_t> buffer_; // aligned for the loaded headers
     INTL_XLATE *to_server_ = nullptr;
     INTL_XLATE *to_display_ = nullptr;
