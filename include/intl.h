@@ -451,14 +451,16 @@ INTL_INT intl_load_xlate_sized(void *buf, INTL_INT bufsize, const char *srv_char
  * table, the source and the destination limit.
  *
  * With 8-byte pointers a table loaded by intl_load_xlate carries an index
- * built from its lists, which the engine trusts: a caller must not change
- * a loaded table in place (no list's listsize or list, no record's fields)
- * while it translates with it. To translate with a changed table, copy
- * the INTL_XLATE out of the buffer and change the copy: a table is taken
- * for a loaded one only where the records of its first non-empty list
- * start 3608 bytes after the end of its INTL_XLATE and those bytes hold the
- * loader's index for it, so a copy, like any table built by hand, is
- * searched. */
+ * built from its lists as they were loaded. Do not change a loaded table in
+ * place (a list's listsize or list, a record's fields) and translate with
+ * it: the output may follow the table as loaded for some first bytes and
+ * as changed for others. Nothing outside the buffer, the caller's own
+ * lists, the source and the destination limit is read or written even
+ * then. To translate with a changed table, copy the INTL_XLATE out of the
+ * buffer and change the copy: a table is taken for a loaded one only where
+ * the records of its last non-empty list start right after the loader's
+ * index, which follows the table's INTL_XLATE in the buffer and names it,
+ * so a copy, like any table built by hand, is searched. */
 INTL_INT intl_xlate(const unsigned char *src, INTL_INT srclen, unsigned char *dest,
                     INTL_INT destlen, const INTL_XLATE *xlt, INTL_INT *srcbytes_used,
                     INTL_INT srcend, INTL_INT *status);

@@ -555,6 +555,67 @@ TEST_F(CompiledFile, EngineAgreesWithTheStraightforwardLoop) {
     EXPECT_GT(matched, runs / 4) << "the inputs must exercise the mappings";
 }
 
+// A loaded table that its caller changes in place (which the header forbids
+// but the building operations allow) translates each character as the
+// loaded table or the changed one would, and nothing is read or written
+// outside the buffers: outputs of 5 bytes and a last list elsewhere keep it
+// indexed.
+TEST_F(CompiledFile, LoadedTableChangedInPlaceStaysInsideItsBuffers) {
+    const Bytes five = {'1', '2', '3', '4', '5'}, other = {'x', 'y', 'z', 'w', 'v'};
+    const Lists lists = {{0x41, {make_map({'B'}, five), make_map({'C'}, other)}},
+                         {0x7A, {make_map({}, {'.'})}}};
+    const INTL_MAP mine = make_map({'C'}, {'!'});
+    const struct {
+        const char *change;
+        void (*apply)(INTL_XLATE &, const INTL_MAP *);
+    } rows[] = {
+        {"list 0x41 replaced by one record",
+         [](INTL_XLATE &t, const INTL_MAP *m) {
+             t.xlist[0x41] = {1, const_cast<INTL_MAP *>(m)};
+         }},
+        {"output lengths out of range",
+         [](INTL_XLATE &t, const INTL_MAP *) {
+             t.xlist[0x41].list[1].dest_chars = 1000;
+             t.xlist[0x41].list[0].dest_chars = -5;
+         }},
+        {"lengths in range, list emptied",
+         [](INTL_XLATE &t, const INTL_MAP *) {
+             t.xlist[0x41].list[1].dest_chars = 8;
+             t.xlist[0x41].listsize = 0;
+         }},
+    };
+    const Bytes pieces[] = {{'A', 'C'}, {'A', 'B'}, {'z', 'A', 'C'}};
+    put(version + block(0, lists));
+    for (const auto &row : rows) {
+        ASSERT_EQ(load(), INTL_OK);
+        const auto own = std::make_unique<INTL_MAP[]>(1);
+        own[0] = mine;
+        std::vector<Bytes> loaded, source = {{}};
+        for (const Bytes &piece : pieces)
+            loaded.push_back(
+                written(translate(tosrv_, piece, INTL_INT(piece.size()), -1, 1, true, 12).dest));
+        row.apply(*tosrv_, own.get());
+        std::vector<Bytes> allowed = {{}}; // each piece as loaded or as changed
+        for (std::size_t i = 0; i < std::size(pieces); ++i) {
+            Bytes now = written(reference(*tosrv_, pieces[i], -1, 1, true, 12).dest);
+            now.pop_back(), loaded[i].pop_back(); // the terminators
+            std::vector<Bytes> longer;
+            for (const Bytes &a : allowed)
+                for (const Bytes *b : {&loaded[i], &now}) {
+                    longer.push_back(a);
+                    longer.back().insert(longer.back().end(), b->begin(), b->end());
+                }
+            allowed = longer;
+            source[0].insert(source[0].end(), pieces[i].begin(), pieces[i].end());
+        }
+        const auto srclen = static_cast<INTL_INT>(source[0].size());
+        const Outcome after = translate(tosrv_, source[0], srclen, 40, 1, true, 40);
+        EXPECT_EQ(std::tuple(after.used, after.status), std::tuple(srclen, 0)) << row.change;
+        EXPECT_NE(std::find(allowed.begin(), allowed.end(), written(after.dest)), allowed.end())
+            << row.change;
+    }
+}
+
 // What the tool's tests leave out: patterns printed at most whole, lists
 // counted up before their records are attached skipped.
 TEST(Dump, PrintsAtMostThePatternsOfEachMapping) {

@@ -87,12 +87,10 @@ void run_indexed(const Index &ix, const unsigned char *src, std::ptrdiff_t srcle
         }
         const ListIndex &e = ix.list[src[used]];
         const Cell cell = lookup(cells, e, src + used);
-        const INTL_MAP *m = cell >= whole_record
-                                ? ix.table->xlist[src[used]].list + (cell & ~whole_record)
-                                : nullptr;
+        const INTL_MAP *m = cell >= whole_record ? records_of(ix) + (cell & record_place) : nullptr;
         // The output in the cell, or the byte itself when no sequence matches.
         const Cell out = cell != 0 ? cell : Cell{2} << 24 | src[used];
-        const INTL_INT n = m != nullptr ? m->dest_chars : static_cast<INTL_INT>(out >> 24) - 1;
+        const auto n = static_cast<INTL_INT>(m != nullptr ? out >> 24 & 0xF : (out >> 24) - 1);
         if constexpr (Write) {
             if (m != nullptr)
                 copy_small(dest + produced, m->dest_pattern, n);

@@ -11,10 +11,10 @@ namespace {
 
 constexpr std::size_t max_indexed_records = UINT16_MAX;
 
-// The cell of record k.
+// The cell of record m, the k-th of the loader's records.
 Cell cell_of(const INTL_MAP &m, std::size_t k) {
     if (m.dest_chars > 3)
-        return whole_record | static_cast<Cell>(k);
+        return whole_record | static_cast<Cell>(m.dest_chars) << 24 | static_cast<Cell>(k);
     const Cell bytes =
         m.dest_pattern[0] | Cell{m.dest_pattern[1]} << 8 | Cell{m.dest_pattern[2]} << 16;
     return static_cast<Cell>(m.dest_chars + 1) << 24 |
@@ -23,13 +23,15 @@ Cell cell_of(const INTL_MAP &m, std::size_t k) {
 
 // The class of one list and, for an indexed one, its entry, its cells
 // written from `cells` on; `used` counts the cells taken, up to `budget`.
-Class index_list(unsigned byte, const INTL_XLIST &list, ListIndex &e, Cell *cells,
-                 std::size_t &used, std::size_t budget) {
+// `base` is where the loader's records start.
+Class index_list(unsigned byte, const INTL_XLIST &list, const INTL_MAP *base, ListIndex &e,
+                 Cell *cells, std::size_t &used, std::size_t budget) {
     e = {};
     const auto count = static_cast<std::size_t>(list.listsize);
     if (list.listsize <= 0 || list.list == nullptr)
         return static_cast<Class>(byte);
-    if (count > max_indexed_records)
+    const auto place = static_cast<std::size_t>(list.list - base);
+    if (count > max_indexed_records || place + count > record_place)
         return searched;
     const std::span<const INTL_MAP> records(list.list, count);
     const INTL_INT length = records[0].src_left;
@@ -68,7 +70,7 @@ Class index_list(unsigned byte, const INTL_XLIST &list, ListIndex &e, Cell *cell
         if (usable(m)) {
             const std::size_t second = length > 0 ? m.src_pattern[0] - low[0] : 0;
             const std::size_t third = length == 2 ? m.src_pattern[1] - low[1] : 0;
-            grid[second * span2 + third] = cell_of(m, k);
+            grid[second * span2 + third] = cell_of(m, place + k);
         }
     }
     return indexed;
@@ -87,8 +89,8 @@ unsigned char *build_index(const INTL_XLATE &table, Index &index, unsigned char 
     for (const INTL_XLIST &list : table.xlist)
         records += static_cast<std::size_t>(std::max(list.listsize, 0));
     for (unsigned byte = 0; byte < list_count; ++byte)
-        index.of[byte] = index_list(byte, table.xlist[byte], index.list[byte], grid, used,
-                                    cells_per_record * records);
+        index.of[byte] = index_list(byte, table.xlist[byte], records_of(index), index.list[byte],
+                                    grid, used, cells_per_record * records);
     const std::size_t bytes = (sizeof(Cell) * used + 7) / 8 * 8;
     return cells + bytes;
 }

@@ -8,8 +8,9 @@
 // few empty lists at most) start exactly at the end of an Index placed
 // right after the table, and that Index carries the mark and the table's
 // address: it reads nothing beyond what a hand-built table defines before
-// that. The index is trusted from then on: a caller does not change a
-// loaded table in place (include/intl.h).
+// that. From then on the indexed lists are translated from the index and
+// the loader's records alone: a caller who changes a loaded table in place
+// (include/intl.h) gets stale output, never a read outside the buffer.
 #ifndef INTL_XLATE_INDEX_H
 #define INTL_XLATE_INDEX_H
 
@@ -50,9 +51,12 @@ constexpr std::uint64_t index_mark = 0x78646e4978646e49; // "IndxIndx"
 constexpr bool indexing = sizeof(void *) >= 8;
 // A cell: 0 when no sequence matches; else the mapping's output of up to
 // 3 bytes, first byte lowest, with its length + 1 in the top byte; or for
-// a longer output `whole_record` with the record's place.
+// a longer output `whole_record` with the output's length in bits 24-27
+// and the record's place among the loader's records (which follow the
+// Index) below: never through a list pointer, which a caller may change.
 using Cell = std::uint32_t;
-constexpr Cell whole_record = 0xFF000000;
+constexpr Cell whole_record = 0x80000000;
+constexpr Cell record_place = 0x00FFFFFF;
 // A list may take 16 cells per record (gapped double-byte codes, a lead
 // byte's 64 x 64 three-byte sequences), a table 6 per record in all (the
 // shipped ones need 5 at most); lists past that are searched.
@@ -82,6 +86,11 @@ inline const Index *find_index(const INTL_XLATE &table, unsigned &last) {
 
 // For an indexed list, the cell of the whole sequence at s (at least
 // e.length + 1 bytes there).
+// The loader's records, right after the index.
+inline const INTL_MAP *records_of(const Index &index) {
+    return reinterpret_cast<const INTL_MAP *>(&index + 1);
+}
+
 inline Cell lookup(const Cell *cells, const ListIndex &e, const unsigned char *s) {
     unsigned cell = 0;
     if (e.length > 0) {
