@@ -426,6 +426,34 @@ TEST_F(Tool, CheckReportsErrorsAndSilentPitfalls) {
         EXPECT_EQ(run.status, c.status);
         EXPECT_EQ(run.out, named(c.report, file));
     }
+    const std::string long_line = "k = " + std::string(700, 'x') + "\n";
+    const Case more[] = {
+        // clang-format off
+        // A refused heading stops the reader; what comes after it is checked all the same.
+        {"; c\n[s]\n[bad\nx\n" + long_line + "[t\n[u]\ny = 0x4\n", 1,
+         "{}:3: Syntax error in section heading\n{}:4: Syntax error:  no entry found\n"
+         "{}:5: the line is 704 bytes long; the reader takes lines of at most 510 bytes\n"
+         "{}:6: Syntax error in section heading\n{}:8: Odd number of hex digits in localization file\n"},
+        {"; c\n[s]\n" + long_line + "a = 1\n" + long_line, 1,
+         "{}:3: the line is 704 bytes long; the reader takes lines of at most 510 bytes\n"
+         "{}:5: the line is 704 bytes long; the reader takes lines of at most 510 bytes\n"},
+        // A quote the line ends: doubled, escaped and continued quotes are closed, and quotes
+        // in a comment or after an escape at a value's start count as the reader counts them.
+        {"; c\n[s]\na = \"x, y ; z\nb = 'it''s', \"a\\\"b\", \"c\\\nd\" ; \"\nc = x\\\" y, \\'z\n", 0,
+         "{}:3: warning: the quote \" is not closed: the value runs to the end of the line, separators and comments included\n"
+         "{}:6: warning: the quote ' is not closed: the value runs to the end of the line, separators and comments included\n"},
+        {"; c\n[s]\na = 'x\\\ny\n", 0,
+         "{}:3: warning: the quote ' is not closed: the value runs to the end of line 4, separators and comments included\n"},
+        {"\xEF\xBB\xBF; c\n[s]\na = 1\n", 0, "{}:1: note: the file begins with a UTF-8 byte-order mark, which the reader passes over\n"},
+        // clang-format on
+    };
+    for (const Case &c : more) {
+        SCOPED_TRACE(c.text.substr(0, 60));
+        const std::string file = dir_.write("f.loc", c.text);
+        const Result run = intl({"check", file});
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.out, named(c.report, file));
+    }
     // Every file is checked: a directory or a missing one is named, and - is standard input.
     const std::string here = dir_.path().string(), none = here + "/none.loc";
     // clang-format off
@@ -433,6 +461,39 @@ TEST_F(Tool, CheckReportsErrorsAndSilentPitfalls) {
     EXPECT_EQ(all.status, 1);
     EXPECT_EQ(all.out, here + ": Is a directory\n(standard input):3: Syntax error:  no entry found\n" + none + ": No such file or directory\n");
     // clang-format on
+}
+
+// A datetime section that check passes is one intl_datetime reads, and each
+// it refuses is reported at its entry's line with the library's message.
+TEST_F(Tool, CheckRefusesTheDatetimeValuesTheLibraryRefuses) {
+    const std::string m11 = "a,b,c,d,e,f,g,h,i,j,k", long20 = std::string(20, 'x');
+    const std::vector<std::pair<std::string, std::string>> rows = {
+        // clang-format off
+        {"months = " + m11 + ", l\nshortmonths = " + m11 + ", l, m\ndays = 1,2,3,4,5,6,7\n"
+         "firstday = 10\ndateformat = dmyx\ntimeformat = 24\n", ""},
+        {"months = " + m11 + "\n", "Too few months in datetime section (found 11, needs 12)"},
+        {"months = " + long20 + "x," + m11 + "\n", "Value too long ('" + long20 + "x' has 21 bytes, room for 20)"},
+        {"months = " + long20 + "," + m11 + "\n", ""},
+        {"shortmonths = a\n", "Too few short onths in datetime section (found 1, needs 12)"},
+        {"days = 1,2,3,4,5,6\n", "Too few days in datetime section (found 6, needs 7)"},
+        {"firstday = 9\n", "Firstday value in datetime section is out of range ('9': 1 to 7)"},
+        {"firstday = 0\n", "Firstday value in datetime section is out of range ('0': 1 to 7)"},
+        {"first day =\n", "Firstday value in datetime section is out of range ('': 1 to 7)"},
+        {"dateformat = mdq\n", "Element of dateorder entry is invalid.  Valid elements are 'm', 'd', and 'y' ('mdq')"},
+        {"dateformat = md\n", "Element of dateorder entry is invalid.  Valid elements are 'm', 'd', and 'y' ('md')"},
+        {"dateformat = mmd\n", "Duplicate dateformat value ('mmd')"},
+        {"timeformat = 13\n", "Time format entry in datetime section is invalid ('13': 12 or 24)"},
+        {"time format = 24h\n", "Time format entry in datetime section is invalid ('24h': 12 or 24)"},
+        // clang-format on
+    };
+    for (const auto &[entries, refusal] : rows) {
+        SCOPED_TRACE(entries);
+        const std::string file = dir_.write("dt.loc", "; c\n[dt]\n" + entries);
+        const Result check = intl({"check", file}), read = intl({"datetime", file, "dt"});
+        EXPECT_EQ(check.status, refusal.empty() ? 0 : 1);
+        EXPECT_EQ(read.status, check.status) << read.err;
+        EXPECT_EQ(check.out, refusal.empty() ? "" : file + ":3: " + refusal + "\n");
+    }
 }
 
 TEST_F(Tool, DatetimeRendersTheShippedSections) {
