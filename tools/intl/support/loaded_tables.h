@@ -30,11 +30,14 @@ class LoadedTables {
     // The table of the direction the options chose (to server by default).
     const INTL_XLATE *chosen() const { return to_display_chosen_ ? to_display_ : to_server_; }
     const char *chosen_name() const { return to_display_chosen_ ? "to-display" : "to-server"; }
+    // Each table the file holds, or null.
+    const INTL_XLATE *to_server() const { return to_server_; }
+    const INTL_XLATE *to_display() const { return to_display_; }
     const std::string &path() const { return path_; }
 
   private:
     // Sizes the buffer and loads into it; the sized load's result.
-    INTL_INT load(const TableOptions &options);
+    INTL_INT load(const std::string &charset, const std::string &table);
 
     std::vector<std::uint64_t> buffer_; // aligned for the loaded headers
     INTL_XLATE *to_server_ = nullptr;
