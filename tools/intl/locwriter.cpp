@@ -82,14 +82,16 @@ std::vector<Unit> quoted_units(std::string_view value, const Syntax &syntax) {
 } // namespace
 
 std::string written_value(std::string_view value, const Syntax &syntax, std::size_t column) {
-    if (reads_back_bare(value, syntax))
+    if (column + value.size() <= longest_line && reads_back_bare(value, syntax))
         return std::string{value};
     std::string text;
     std::size_t line = column;
+    // A quote character as the escape would close the stretch instead.
+    const bool can_continue = syntax.escape != '"' && syntax.escape != '\'';
     for (const Unit &unit : quoted_units(value, syntax)) {
         // The continuation's next line must not look like a heading.
-        if (unit.quoted && line + unit.text.size() > longest_line && unit.text[0] != syntax.left &&
-            unit.text[0] != '"') {
+        if (unit.quoted && line + unit.text.size() > longest_line && can_continue &&
+            unit.text[0] != syntax.left && unit.text[0] != '"') {
             text += {syntax.escape, '\n'};
             line = 0;
         }
