@@ -691,7 +691,11 @@ TEST_F(Po, ImportWritesValuesInTheTargetFilesSyntax) {
         const Result values = intl({"show", "-", "--section", "x"}, header + run.out);
         std::string expected;
         for (std::size_t i = 0; i < std::size(hard); ++i)
-            expected += "m" + std::to_string(i) + " = \"" + escaped(hard[i]) + "\"\n";
+            expected.append("m")
+                .append(std::to_string(i))
+                .append(" = \"")
+                .append(escaped(hard[i]))
+                .append("\"\n");
         EXPECT_EQ(values.out, "[x]\n" + expected);
     }
 }
