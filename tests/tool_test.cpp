@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -699,6 +700,194 @@ TEST_F(Tool, HomeIsTheFirstDirectoryHoldingCharsets) {
             args.insert(args.end(), {"--home", c.home});
         const Result run = intl(args, "a\x80", c.korvan);
         EXPECT_EQ(std::to_string(run.status) + " " + run.out + run.err, c.report) << c.korvan;
+    }
+}
+
+// --- the CLDR datetime sections and the PO bridge ------------------------
+
+TEST_F(Tool, CldrSectionsPassCheckAndRenderInTheirOrder) {
+    const std::string cldr = data_file("locale/cldr-datetime.loc");
+    const Result check = intl({"check", cldr});
+    EXPECT_EQ(check.status, 0);
+    EXPECT_EQ(check.out, "");
+    const struct {
+        std::string locale, date; // on 2024-03-05 14:30, a Tuesday
+    } cases[] = {
+        {"ar", "Date:         الثلاثاء, 5 مارس 2024, 2:30 PM\n"},
+        {"ru", "Date:         вторник, 5 март 2024, 14:30\n"},
+        {"en_US", "Date:         Tuesday, March 5 2024, 2:30 PM\n"},
+        {"ja", "Date:         火曜日, 2024 3月 5, 14:30\n"},
+    };
+    for (const auto &c : cases) {
+        const Result run = intl({"datetime", cldr, c.locale, "--at", "2024-03-05 14:30"});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.out.find(c.date), std::string::npos) << run.out;
+    }
+}
+
+class Po : public Tool {
+  protected:
+    // gettext's own verdict on a PO file: its status, and its messages
+    // other than the warnings about header fields a template leaves out.
+    std::string msgfmt_check(const std::string &po) {
+        const std::string err = (dir_.path() / "msgfmt.err").string();
+        const int status =
+            std::system(("msgfmt --check -o /dev/null '" + po + "' 2>'" + err + "'").c_str());
+        std::string kept;
+        std::istringstream lines{TempDir::read(err)};
+        for (std::string line; std::getline(lines, line);)
+            if (line.find("missing in header") == std::string::npos)
+                kept += line + "\n";
+        return std::to_string(status) + " " + kept;
+    }
+
+    // The values of a section as intl show prints them.
+    std::string shown(const std::string &file, const std::string &section) {
+        const Result run = intl({"show", file, "--section", section});
+        EXPECT_EQ(run.status, 0) << run.err;
+        return run.out;
+    }
+};
+
+TEST_F(Po, ExportThenTranslateThenImportGivesBackTheSection) {
+    const std::string catalog = data_file("locale/messages.loc");
+    const std::string pot = dir_.path() / "english.pot", po = dir_.path() / "english.po",
+                      back = dir_.path() / "back.loc";
+    ASSERT_EQ(intl({"po", "export", catalog, "english", "-o", pot}).status, 0);
+    const std::string written = TempDir::read(pot);
+    EXPECT_NE(
+        written.find("#. Placeholders: %1! %2! %3!\n#: messages.loc:17\nmsgctxt \"new_mail\"\n"
+                     "msgid \"%1!, you have %2! new messages in %3!.\"\nmsgstr \"\"\n"),
+        std::string::npos)
+        << written;
+    EXPECT_EQ(msgfmt_check(pot), "0 ");
+    ASSERT_EQ(std::system(("msgen -o '" + po + "' '" + pot + "'").c_str()), 0);
+    EXPECT_EQ(msgfmt_check(po), "0 ");
+    const Result imported = intl({"po", "import", po, "--section", "english", "--for", catalog});
+    EXPECT_EQ(imported.status, 0) << imported.err;
+    EXPECT_EQ(imported.err, "");
+    dir_.write("back.loc", "; back\n" + imported.out);
+    EXPECT_EQ(shown(back, "english"), shown(catalog, "english"));
+}
+
+// Values full of the target file's own syntax characters come back whole,
+// whatever characters the file declares.
+TEST_F(Po, ImportWritesValuesInTheTargetFilesSyntax) {
+    const std::string hard[] = {
+        "a, b; c # d",
+        "say \"hi\" and 'bye'",
+        "back\\slash and !bang %1!",
+        "  blanks kept  ",
+        "0x41 is not hex",
+        "[not a heading]",
+        "two\nlines\tand a tab",
+        std::string(1500, 'x') + " end",
+        "日本語のテキスト、%1!",
+    };
+    // A PO string and intl show escape alike.
+    const auto escaped = [](const std::string &text) {
+        std::string out;
+        for (const char c : text)
+            out += c == '"'    ? "\\\""s
+                   : c == '\\' ? "\\\\"s
+                   : c == '\n' ? "\\n"s
+                   : c == '\t' ? "\\t"s
+                               : std::string(1, c);
+        return out;
+    };
+    std::string po = "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n";
+    for (std::size_t i = 0; i < std::size(hard); ++i) {
+        const std::string placeholder = hard[i].find("%1!") != std::string::npos ? " %1!" : "";
+        po += "\nmsgctxt \"m" + std::to_string(i) + "\"\nmsgid \"source" + placeholder +
+              "\"\nmsgstr \"" + escaped(hard[i]) + "\"\n";
+    }
+    const std::string file = dir_.write("t.po", po);
+    EXPECT_EQ(msgfmt_check(file), "0 ");
+    const std::string targets[] = {
+        // each up to its first section
+        "; defaults\n[first]\n",
+        "# odd\n<file format>\nlist_separator = ;\nescape = !\n",
+        "' quote comments\n{file format}\nlist_separator = #\nescape = |\n",
+    };
+    for (const std::string &header : targets) {
+        SCOPED_TRACE(header);
+        const std::string target = dir_.write("target.loc", header);
+        const Result run = intl({"po", "import", file, "--section", "x", "--for", target});
+        ASSERT_EQ(run.status, 0) << run.err;
+        const Result values = intl({"show", "-", "--section", "x"}, header + run.out);
+        std::string expected;
+        for (std::size_t i = 0; i < std::size(hard); ++i)
+            expected.append("m")
+                .append(std::to_string(i))
+                .append(" = \"")
+                .append(escaped(hard[i]))
+                .append("\"\n");
+        EXPECT_EQ(values.out, "[x]\n" + expected);
+    }
+}
+
+TEST_F(Po, ImportRefusesChangedPlaceholdersAndReportsWhatItLeavesOut) {
+    const std::string po =
+        dir_.write("t.po", "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n"
+                           "\nmsgctxt \"ok\"\nmsgid \"%1! and %2!\"\nmsgstr \"%2! und %1!\"\n"
+                           "\nmsgctxt \"open\"\nmsgid \"%1!\"\nmsgstr \"\"\n"
+                           "\n#, fuzzy\nmsgctxt \"unsure\"\nmsgid \"%1!\"\nmsgstr \"%1!?\"\n"
+                           "\nmsgctxt \"lost\"\nmsgid \"%1! to %2!\"\nmsgstr \"nach %2!\"\n"
+                           "\nmsgctxt \"extra\"\nmsgid \"%1!\"\nmsgstr \"%1! %3!\"\n");
+    const std::string out = dir_.path() / "out.loc";
+    const Result refused = intl({"po", "import", po, "--section", "de", "-o", out});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err,
+              named("{}:9: 'open' is not translated; left out\n{}:14: 'unsure' is fuzzy; left out\n"
+                    "intl po import: 1 untranslated and 1 fuzzy message left out\n"
+                    "{}:18: 'lost': the translation's placeholders (%2!) differ from the source's "
+                    "(%1! %2!)\n"
+                    "{}:22: 'extra': the translation's placeholders (%1! %3!) differ from the "
+                    "source's (%1!)\n"
+                    "intl po import: 2 messages refused; nothing written\n",
+                    po));
+    EXPECT_FALSE(std::filesystem::exists(out));
+
+    dir_.write("fixed.po",
+               TempDir::read(po).substr(0, TempDir::read(po).find("\nmsgctxt \"lost\"")));
+    const Result kept = intl({"po", "import", dir_.path() / "fixed.po", "--section", "de"});
+    EXPECT_EQ(kept.status, 0);
+    EXPECT_EQ(kept.out, "[de]\nok = %2! und %1!\n");
+}
+
+TEST_F(Po, ExportAndImportNameTheLineOfWhatTheyCannotCarry) {
+    dir_.write("m.loc",
+               "; m\n[s]\nlist = a, b\n[t]\nempty = \"\"\n[u]\nbad = \"%0!\"\n[v]\nx = 1\nx = 2\n"
+               "[w]\nlatin = caf\xE9\n");
+    const struct {
+        std::vector<std::string> args;
+        std::string po, report; // {} is the test's directory
+    } cases[] = {
+        // clang-format off
+        {{"export", "{}/m.loc", "s"}, "", "{}/m.loc:3: 'list' holds 2 values; a message is one (quote a template that holds the list separator)\n"},
+        {{"export", "{}/m.loc", "t"}, "", "{}/m.loc:5: 'empty' is empty: a PO file cannot carry it\n"},
+        {{"export", "{}/m.loc", "u"}, "", "{}/m.loc:7: 'bad': invalid placeholder '%0!' in the template '%0!': placeholders are %1! to %20! (%% is a percent sign)\n"},
+        {{"export", "{}/m.loc", "v"}, "", "{}/m.loc:10: 'x' again (line 9): the PO file would name two messages alike\n"},
+        {{"export", "{}/m.loc", "w"}, "", "{}/m.loc:12: 'latin' is not UTF-8: name its charset with --charset\n"},
+        {{"export", "{}/m.loc", "none"}, "", "{}/m.loc: no section [none]\n"},
+        {{"import", "{}/p.po", "--section", "s"}, "msgid \"a\"\nmsgstr \"b\"\n",
+         "{}/p.po:1: no msgctxt: it names the entry a message goes to\nintl po import: 1 message refused; nothing written\n"},
+        {{"import", "{}/p.po", "--section", "s"}, "msgctxt \"a b\"\nmsgid \"a\"\nmsgstr \"b\"\n",
+         "{}/p.po:2: 'a b': white space, '=' and the escape character have no place in an entry's name\n"
+         "intl po import: 1 message refused; nothing written\n"},
+        {{"import", "{}/p.po", "--section", "s"}, "msgctxt \"a\"\nmsgid \"a\"\nmsgstr \"b\\q\"\n", "{}/p.po:3: invalid escape sequence in a string\n"},
+        {{"import", "{}/p.po", "--section", "s"}, "msgctxt \"a\"\nmsgid \"a\"\n", "{}/p.po:2: the message before this line has no msgstr\n"},
+        {{"import", "{}/p.po", "--section", "s]"}, "", "intl po import: --section wants a name of 1 to 62 characters without the closing bracket\n"},
+        // clang-format on
+    };
+    for (const auto &c : cases) {
+        std::vector<std::string> args = {"po"};
+        for (const std::string &arg : c.args)
+            args.push_back(named(arg, dir_.path().string()));
+        dir_.write("p.po", c.po);
+        const Result run = intl(args);
+        EXPECT_EQ(run.status, 1) << c.report;
+        EXPECT_EQ(run.out + run.err, named(c.report, dir_.path().string()));
     }
 }
 

@@ -27,7 +27,10 @@ std::string misplaced_first_word(const CLI::App &app, int argc, char **argv) {
 
 // Runs the chosen subcommand; a lost write to standard output fails it too.
 int run(const tool::Command &command) {
-    const std::string name = "intl " + command.app->get_name() + ": ";
+    std::string name = "intl " + command.app->get_name();
+    for (const CLI::App *chosen : command.app->get_subcommands())
+        name += " " + chosen->get_name();
+    name += ": ";
     int status = tool::exit_failure;
     try {
         status = command.run();
@@ -53,10 +56,11 @@ int main(int argc, char **argv) {
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string{"intl "} + intl__getVdate());
 
-    const std::vector<tool::Command> commands = {
-        tool::add_compile(app),  tool::add_mktable(app), tool::add_xlate(app),
-        tool::add_dump(app),     tool::add_check(app),   tool::add_show(app),
-        tool::add_datetime(app), tool::add_message(app), tool::add_list(app)};
+    const std::vector<tool::Command> commands = {tool::add_compile(app),  tool::add_mktable(app),
+                                                 tool::add_xlate(app),    tool::add_dump(app),
+                                                 tool::add_check(app),    tool::add_show(app),
+                                                 tool::add_datetime(app), tool::add_message(app),
+                                                 tool::add_list(app),     tool::add_po(app)};
 
     if (const std::string wrong = misplaced_first_word(app, argc, argv); !wrong.empty()) {
         std::cerr << "intl: " << wrong << "; run 'intl --help' for the subcommands\n";

@@ -2,18 +2,17 @@
 // entry's value is the template; the arguments fill %1!, %2!, ... in
 // whatever order the template uses them.
 #include "locfile.h"
+#include "placeholders.h"
 #include "tool.h"
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <iostream>
 
 namespace tool {
 
 namespace {
 
-constexpr std::size_t max_arguments = 20; // the builder's argument records
 constexpr std::size_t largest_message = std::size_t{1} << 20;
 
 struct MessageOptions {
@@ -40,31 +39,6 @@ std::string read_template(const MessageOptions &options) {
         return values[0];
     }
     throw FileError(input.name(), 0, "no entry '" + options.key + "' in [" + options.section + "]");
-}
-
-// The highest argument number the template's placeholders (%N and one
-// closing byte; %% is a percent sign) use; throws for an invalid one.
-std::size_t highest_placeholder(const std::string &text) {
-    std::size_t highest = 0;
-    for (std::size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at)) {
-        if (at + 1 < text.size() && text[at + 1] == '%') {
-            at += 2;
-            continue;
-        }
-        std::size_t end = at + 1;
-        std::size_t number = 0;
-        while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end])) &&
-               number <= max_arguments)
-            number = number * 10 + static_cast<std::size_t>(text[end++] - '0');
-        if (number < 1 || number > max_arguments || end >= text.size())
-            throw Failure("invalid placeholder '" +
-                          text.substr(at, std::min<std::size_t>(end + 1, text.size()) - at) +
-                          "' in the template '" + text + "': placeholders are %1! to %" +
-                          std::to_string(max_arguments) + "! (%% is a percent sign)");
-        highest = std::max(highest, number);
-        at = end + 1;
-    }
-    return highest;
 }
 
 // Every argument is text: the formats string is "%s" once per argument, and
@@ -97,7 +71,8 @@ int run_message(const MessageOptions &options) {
     const std::string text = read_template(options);
     if (text.empty())
         throw Failure("the entry '" + options.key + "' holds an empty template");
-    const std::size_t wanted = highest_placeholder(text);
+    const std::set<std::size_t> used = placeholder_numbers(text);
+    const std::size_t wanted = used.empty() ? 0 : *used.rbegin();
     if (wanted > options.arguments.size())
         throw Failure("the template '" + text + "' uses %" + std::to_string(wanted) + "! but " +
                       std::to_string(options.arguments.size()) + " argument" +
