@@ -1,62 +1,79 @@
-// Internal header of character-set translation: the index the loader builds
-// for each table where pointers are 8 bytes, and how the engine finds it.
-//
-// A loaded table there is laid out as the table itself, its Index, the
-// records of its last non-empty list, those of the others in byte order,
-// then the index's cells. The engine takes a table for a loaded one only
-// when the records of its last non-empty list (found from the end, after a
-// few empty lists at most) start exactly at the end of an Index placed
-// right after the table, and that Index carries the mark and the table's
-// address: it reads nothing beyond what a hand-built table defines before
-// that. From then on the indexed lists are translated from the index and
+// Internal header of character-set translation: what each first byte's list
+// needs (its plan, decided here for the loader and the engine alike), and
+// the index the loader builds for each table where pointers are 8 bytes:
+// the table, its Index, the records of its last non-empty list, those of
+// the others in byte order, then the grids' cells. A table is taken for a
+// loaded one only when the records of its last non-empty list start right
+// after an Index placed right after the table, carrying the mark and the
+// table's address: nothing is read beyond what a hand-built table defines
+// before that. Then the planned lists are translated from the index and
 // the loader's records alone: a caller who changes a loaded table in place
 // (include/intl.h) gets stale output, never a read outside the buffer.
 #ifndef INTL_XLATE_INDEX_H
 #define INTL_XLATE_INDEX_H
 
-#include "xlate/xlate.h"
-
-#include <cstddef>
-#include <cstdint>
+#include "xlate/search.h"
 
 namespace intl::xlate {
 
-// A class of a first byte: 0..255 is the one byte it turns into (itself
-// for an empty list); the others need a mapping found.
-using Class = std::uint16_t;
-constexpr Class indexed = 0x100;
-constexpr Class searched = 0x101;
+// What one first byte becomes when its list needs nothing more: up to 4
+// output bytes (first lowest) and their count at bit 32. From bit 40 up,
+// what else the list needs: its grid of cells, a search, or (for a table
+// without an index) a plan not made yet.
+using ByteCell = std::uint64_t;
+constexpr unsigned byte_count_shift = 32;
+constexpr ByteCell needs_grid = ByteCell{1} << 40;
+constexpr ByteCell needs_search = ByteCell{2} << 40;
+constexpr ByteCell not_planned = ~ByteCell{0};
 
-// The index entry of one first byte whose class is `indexed`: the cells
-// over the bytes after the first (`length` of them, 0 to 2) give the
-// mapping of each sequence.
-struct ListIndex {
+// The plan of one list: a copy of the byte (no usable record), one
+// single-byte record's output of up to 4 bytes, or sequences to look up.
+inline ByteCell plan_list(unsigned byte, const INTL_XLIST &list) {
+    const std::span<const INTL_MAP> records = mappings(list);
+    if (records.empty() || (records.size() == 1 && !usable(records[0])))
+        return byte | ByteCell{1} << byte_count_shift;
+    const INTL_MAP &m = records[0];
+    if (records.size() > 1 || m.src_left != 0 || m.dest_chars > 4)
+        return needs_search;
+    return (load8(m.dest_pattern) & ((ByteCell{1} << 8 * m.dest_chars) - 1)) |
+           ByteCell(m.dest_chars) << byte_count_shift;
+}
+
+// A cell of a grid: a sequence's output of up to 3 bytes (first lowest),
+// or with `in_record` the place of the record holding it among the
+// loader's records (never reached through a list pointer, which a caller
+// may change); the output's length at bit 24, the input's at bit 28.
+using Cell = std::uint32_t;
+constexpr Cell in_record = 0x80000000;
+constexpr Cell record_place = 0x00FFFFFF;
+
+// A list of sequences of one length (0 to 2 bytes after the first) beside
+// single-byte records: cells over the bytes after the first, `miss` for a
+// sequence outside them (the first single-byte record, or the byte itself).
+struct Grid {
     std::uint32_t at; // the first cell
-    std::uint8_t length;
-    std::uint8_t low1, low2;    // the lowest second and third bytes
-    std::uint16_t span1, span2; // how many of each the cells cover
+    Cell miss;
+    std::uint8_t low1, low2, mask1, mask2; // masks drop bytes past the length
+    std::uint16_t span1, span2;
 };
 
 struct Index {
     std::uint64_t mark;
     const INTL_XLATE *table;
-    std::uint64_t cells; // offset of the cells from the Index
-    Class of[list_count];
-    ListIndex list[list_count];
+    std::uint64_t cells_at;   // offset of the cells from the Index
+    std::uint64_t ascii_same; // bytes 0..127 all become themselves
+    ByteCell byte[list_count];
+    Grid grid[list_count];
+    const Cell *cells() const {
+        return reinterpret_cast<const Cell *>(reinterpret_cast<const char *>(this) + cells_at);
+    }
+    const INTL_MAP *records() const { return reinterpret_cast<const INTL_MAP *>(this + 1); }
 };
 
-static_assert(!(sizeof(void *) >= 8) || sizeof(Index) == 3608, "the header documents the size");
+static_assert(!(sizeof(void *) >= 8) || sizeof(Index) == 6176, "the tests know the size");
 
 constexpr std::uint64_t index_mark = 0x78646e4978646e49; // "IndxIndx"
 constexpr bool indexing = sizeof(void *) >= 8;
-// A cell: 0 when no sequence matches; else the mapping's output of up to
-// 3 bytes, first byte lowest, with its length + 1 in the top byte; or for
-// a longer output `whole_record` with the output's length in bits 24-27
-// and the record's place among the loader's records (which follow the
-// Index) below: never through a list pointer, which a caller may change.
-using Cell = std::uint32_t;
-constexpr Cell whole_record = 0x80000000;
-constexpr Cell record_place = 0x00FFFFFF;
 // A list may take 16 cells per record (gapped double-byte codes, a lead
 // byte's 64 x 64 three-byte sequences), a table 6 per record in all (the
 // shipped ones need 5 at most); lists past that are searched.
@@ -72,11 +89,9 @@ unsigned char *build_index(const INTL_XLATE &table, Index &index, unsigned char 
 // The index of a loaded table, or null; `last` is 1 + the last byte whose
 // list is not empty, 0 when none is.
 inline const Index *find_index(const INTL_XLATE &table, unsigned &last) {
-    last = list_count;
-    while (last > 0 &&
-           (table.xlist[last - 1].listsize <= 0 || table.xlist[last - 1].list == nullptr))
+    for (last = list_count; last > 0 && mappings(table.xlist[last - 1]).empty();)
         --last;
-    const auto start = reinterpret_cast<std::uintptr_t>(&table) + sizeof(INTL_XLATE);
+    const auto start = reinterpret_cast<std::uintptr_t>(&table + 1);
     if (!indexing || last == 0 ||
         reinterpret_cast<std::uintptr_t>(table.xlist[last - 1].list) != start + sizeof(Index))
         return nullptr;
@@ -84,23 +99,11 @@ inline const Index *find_index(const INTL_XLATE &table, unsigned &last) {
     return index->mark == index_mark && index->table == &table ? index : nullptr;
 }
 
-// For an indexed list, the cell of the whole sequence at s (at least
-// e.length + 1 bytes there).
-// The loader's records, right after the index.
-inline const INTL_MAP *records_of(const Index &index) {
-    return reinterpret_cast<const INTL_MAP *>(&index + 1);
-}
-
-inline Cell lookup(const Cell *cells, const ListIndex &e, const unsigned char *s) {
-    unsigned cell = 0;
-    if (e.length > 0) {
-        const unsigned second = static_cast<unsigned char>(s[1] - e.low1);
-        const unsigned third = e.length == 2 ? static_cast<unsigned char>(s[2] - e.low2) : 0;
-        if (second >= e.span1 || third >= e.span2)
-            return 0;
-        cell = second * e.span2 + third;
-    }
-    return cells[e.at + cell];
+// The cell of the sequence at s (3 bytes there at least) in a list's grid.
+inline Cell grid_cell(const Cell *cells, const Grid &g, const unsigned char *s) {
+    const unsigned second = static_cast<unsigned char>(s[1] - g.low1) & g.mask1;
+    const unsigned third = static_cast<unsigned char>(s[2] - g.low2) & g.mask2;
+    return second < g.span1 && third < g.span2 ? cells[g.at + second * g.span2 + third] : g.miss;
 }
 
 } // namespace intl::xlate

@@ -25,13 +25,21 @@ struct Found {
     const INTL_MAP *map;
 };
 
+// 8 bytes as a number, first byte lowest, and back (outputs are held so).
+inline std::uint64_t load8(const unsigned char *from) {
+    std::uint64_t bytes;
+    std::memcpy(&bytes, from, sizeof bytes);
+    return std::endian::native == std::endian::big ? __builtin_bswap64(bytes) : bytes;
+}
+inline void store8(unsigned char *to, std::uint64_t bytes) {
+    if constexpr (std::endian::native == std::endian::big)
+        bytes = __builtin_bswap64(bytes);
+    std::memcpy(to, &bytes, sizeof bytes);
+}
+
 // Up to 8 bytes as a big-endian number: numbers order as the bytes do.
 inline std::uint64_t big_endian(const unsigned char *p) {
-    std::uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    if constexpr (std::endian::native == std::endian::little)
-        v = __builtin_bswap64(v);
-    return v;
+    return __builtin_bswap64(load8(p));
 }
 
 // The first n (0..7) bytes of a key.
