@@ -23,6 +23,13 @@ struct TableOptions {
 // --charset, --table, --to-server, --to-display and --home.
 void add_table_options(CLI::App &command, TableOptions &options);
 
+// What a total table writes for what it cannot translate, and the sources
+// whose own translation gives the same bytes; no bytes for other tables.
+struct Substitution {
+    std::string bytes;
+    std::vector<std::string> translated_alike;
+};
+
 class LoadedTables {
   public:
     // Loads charsets/CHARSET/TABLE under the data directory; throws Failure.
@@ -31,6 +38,8 @@ class LoadedTables {
     const INTL_XLATE *chosen() const { return to_display_chosen_ ? to_display_ : to_server_; }
     const char *chosen_name() const { return to_display_chosen_ ? "to-display" : "to-server"; }
     const std::string &path() const { return path_; }
+    // The substitution of the chosen table, from the file's trailer.
+    const Substitution &substitution() const { return substitution_; }
 
   private:
     std::vector<std::uint64_t> buffer_; // aligned for the loaded headers
@@ -38,6 +47,7 @@ class LoadedTables {
     INTL_XLATE *to_display_ = nullptr;
     bool to_display_chosen_;
     std::string path_;
+    Substitution substitution_;
 };
 
 } // namespace tool
