@@ -127,6 +127,7 @@ class Assigned {
 struct Reach {
     std::array<std::size_t, 256> longest{};
     std::array<std::bitset<256>, longest_mapping> bytes{};
+    std::string zero_inside; // a character written with a zero byte after its first
 
     explicit Reach(const std::string &charset) {
         Converter encode(charset, "UTF-32BE");
@@ -138,6 +139,8 @@ struct Reach {
             if (encode.convert(std::string(utf32, 4), bytes_of) != Outcome::converted ||
                 bytes_of.empty() || bytes_of.size() > longest_mapping)
                 continue;
+            if (zero_inside.empty() && bytes_of.find('\0', 1) != std::string::npos)
+                zero_inside = bytes_of;
             auto &longest_here = longest[static_cast<unsigned char>(bytes_of[0])];
             longest_here = std::max(longest_here, bytes_of.size());
             for (std::size_t i = 1; i < bytes_of.size(); ++i)
@@ -173,28 +176,56 @@ struct Census {
     std::size_t left_out() const { return too_long_prefix + too_long_result + beyond_bmp; }
 };
 
+[[noreturn]] void refuse_pair(const MktableOptions &o, const std::string &why) {
+    throw Failure("no table can translate between " + o.client + " and " + o.server + ": " + why);
+}
+
+// The substitution in the target charset: the code point asked for, else
+// U+FFFD where the target has it and the control SUB (U+001A) elsewhere.
+std::string substitution_for(const std::string &to, const MktableOptions &options) {
+    Converter from_unicode(to, "UTF-32BE");
+    const auto encode = [&](char32_t cp) {
+        const char utf32[4] = {0, static_cast<char>(cp >> 16), static_cast<char>(cp >> 8 & 0xFF),
+                               static_cast<char>(cp & 0xFF)};
+        std::string bytes;
+        if (from_unicode.convert(std::string(utf32, 4), bytes) != Outcome::converted)
+            bytes.clear();
+        return bytes;
+    };
+    if (!options.substitute.empty()) {
+        const std::string bytes = encode(std::stoul(options.substitute.substr(2), nullptr, 16));
+        if (bytes.empty() || bytes.size() > longest_mapping || bytes.find('\0') != std::string::npos)
+            refuse_pair(options, to + " has no " + options.substitute + " to substitute with");
+        return bytes;
+    }
+    const std::string replacement = encode(0xFFFD);
+    return replacement.empty() ? encode(0x1A) : replacement;
+}
+
 // One table: the sequences of `from` translated into `to`.
 struct Direction {
     Direction(const std::string &from_charset, const std::string &to_charset,
               const MktableOptions &o)
         : from(from_charset), to(to_charset), options(o), forth(to, from),
-          decode("UTF-32BE", from), reach(from) {}
+          decode("UTF-32BE", from), substitution(substitution_for(to, o)), reach(from) {
+        if (!reach.zero_inside.empty())
+            refuse("the " + std::string{from == o.client ? "client" : "server"} + " sequence " +
+                   hex_bytes(reach.zero_inside) +
+                   " holds a zero byte after its first, which a table cannot hold");
+    }
 
     std::string from, to;
     const MktableOptions &options;
     Converter forth;
     Converter decode;
-    Reach reach;
     std::string substitution;
+    Reach reach;
     std::map<std::string, std::string> mapped; // not those that stay as they are
     std::set<std::string> substituted;
     std::vector<std::string> undecodable; // of 2 bytes and more, shape not yet known
     Census census;
 
-    [[noreturn]] void refuse(const std::string &why) const {
-        throw Failure("no table can translate between " + options.client + " and " +
-                      options.server + ": " + why);
-    }
+    [[noreturn]] void refuse(const std::string &why) const { refuse_pair(options, why); }
 };
 
 // The compiled format holds a zero byte only as a source's first byte (the
@@ -341,31 +372,8 @@ void take_unassigned_codes(Direction &d) {
     d.undecodable.clear();
 }
 
-// The substitution in the target charset: the code point asked for, else
-// U+FFFD where the target has it and the control SUB (U+001A) elsewhere.
-std::string substitution_for(Direction &d) {
-    Converter from_unicode(d.to, "UTF-32BE");
-    const auto encode = [&](char32_t cp) {
-        const char utf32[4] = {0, static_cast<char>(cp >> 16), static_cast<char>(cp >> 8 & 0xFF),
-                               static_cast<char>(cp & 0xFF)};
-        std::string bytes;
-        if (from_unicode.convert(std::string(utf32, 4), bytes) != Outcome::converted)
-            bytes.clear();
-        return bytes;
-    };
-    if (!d.options.substitute.empty()) {
-        const std::string bytes = encode(std::stoul(d.options.substitute.substr(2), nullptr, 16));
-        if (bytes.empty() || bytes.size() > longest_mapping || bytes.find('\0') != std::string::npos)
-            d.refuse(d.to + " has no " + d.options.substitute + " to substitute with");
-        return bytes;
-    }
-    const std::string replacement = encode(0xFFFD);
-    return replacement.empty() ? encode(0x1A) : replacement;
-}
-
 void build(Direction &d) {
     const Assigned assigned;
-    d.substitution = substitution_for(d);
     enumerate(d, std::string{}, assigned);
     take_unassigned_codes(d);
 }
@@ -491,8 +499,7 @@ void refuse_stateful(const MktableOptions &o, const std::string &charset) {
         try {
             from_unicode.convert(std::string(letter, 4), bytes);
         } catch (const Failure &) {
-            throw Failure("no table can translate between " + o.client + " and " + o.server +
-                          ": " + charset + " switches states with escape or shift sequences");
+            refuse_pair(o, charset + " switches states with escape or shift sequences");
         }
     }
 }
@@ -516,8 +523,11 @@ int run_mktable(const MktableOptions &options) {
          options.substitute.size() > 8))
         throw Failure("--substitute takes a code point written U+XXXX, not '" +
                       options.substitute + "'");
+    Converter{options.server, options.client}; // names a charset iconv does not know
     refuse_stateful(options, options.client);
     refuse_stateful(options, options.server);
+    substitution_for(options.client, options); // refused before the long part
+    substitution_for(options.server, options);
     Direction to_server(options.client, options.server, options);
     Direction to_display(options.server, options.client, options);
     for (Direction *d : {&to_server, &to_display}) {
