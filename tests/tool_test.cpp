@@ -10,15 +10,15 @@
 #include <cerrno>
 #include <clocale>
 #include <cstdlib>
-#include <cwctype>
 #include <cstring>
+#include <cwctype>
 #include <fcntl.h>
 #include <filesystem>
 #include <iconv.h>
 #include <iterator>
 #include <map>
-#include <random>
 #include <optional>
+#include <random>
 #include <spawn.h>
 #include <sstream>
 #include <string>
@@ -73,6 +73,11 @@ class Iconv {
     iconv_t cd_;
     int error_ = 0;
 };
+
+// Under an emulator or a sanitizer the tool runs many times slower.
+bool slow_runner() {
+    return std::string(emulator).size() > 0 || std::getenv("ASAN_OPTIONS") != nullptr;
+}
 
 // Whether tables translate a character beyond U+FFFF (where the other side
 // holds it): when Unicode assigns it, outside the private-use planes.
@@ -285,11 +290,11 @@ TEST_F(Tool, CompileWritesTheFormatByteForByteWhereverOutputGoes) {
               "intl compile: cannot open " + d.string() + ": Is a directory\n");
     EXPECT_TRUE(intl({"compile", "-", "-o", "-"}, small_source).out == expected);
     EXPECT_EQ(
-        intl({"mktable", "--client", "KOI8-R", "--server", "UTF-8", "-o", (d / "new").string()})
+        intl({"mktable", "--client", "CP850", "--server", "ISO-8859-1", "-o", (d / "new").string()})
             .status,
         0);
     EXPECT_TRUE(TempDir::read((d / "new").string()) ==
-                TempDir::read(data_file("charsets/UTF-8/KOI8-R.tbl")));
+                TempDir::read(data_file("charsets/ISO-8859-1/CP850.tbl")));
     // A declared substitution goes after the blocks, where the loader never
     // reads, with the sources whose own translation is the same bytes.
     const std::string total = "; t\n[to server]\nsubstitution = ?\nsubstitute = 0x80, 0x81\n"
@@ -315,7 +320,7 @@ TEST_F(Tool, EverySubcommandReportsALostWrite) {
         {"check", messages, dir_.write("bad.loc", "; c\n[s]\nx\n")},
         {"dump", "--home", build_data, "--charset", "UTF-8", "--table", "CP1252"},
         {"xlate", "--home", build_data, "--charset", "UTF-8", "--table", "CP1252", messages},
-        {"compile", data_file("charsets/UTF-8/KOI8-R.tbl"), "-o", "-"}, {"mktable", "--client", "KOI8-R", "--server", "UTF-8"}};
+        {"compile", data_file("charsets/UTF-8/KOI8-R.tbl"), "-o", "-"}, {"mktable", "--client", "CP850", "--server", "ISO-8859-1"}};
     // clang-format on
     stdout_to_ = "/dev/full";
     for (const std::vector<std::string> &args : commands) {
@@ -329,7 +334,9 @@ TEST_F(Tool, EverySubcommandReportsALostWrite) {
 TEST_F(Tool, MktableRewritesTheShippedSourcesWithTheCommandTheyName) {
     // Each takes seconds (a UTF-8 side enumerates every character): a few
     // of each kind; the regenerate-tables target rewrites them all.
-    for (const char *table : {"UTF-8/KOI8-R", "KOI8-R/UTF-8", "ISO-8859-1/CP850"}) {
+    for (const char *table : {"ISO-8859-1/CP850", "UTF-8/KOI8-R", "KOI8-R/UTF-8"}) {
+        if (slow_runner() && std::string(table) == "KOI8-R/UTF-8")
+            continue; // the tables of UTF-8/KOI8-R, the other way round
         const std::string text = TempDir::read(data_file("charsets/"s + table + ".tbl"));
         const std::size_t at = text.find("\"intl mktable ") + 6;
         std::istringstream words{text.substr(at, text.find('"', at) - at)};
@@ -376,9 +383,10 @@ TEST_F(Tool, MktableRefusesWhatTablesCannotExpressOrLeaveOut) {
         {"mktable", "--client", "EUC-TW", "--server", "UTF-8", "--bmp-only", "--allow-partial"});
     EXPECT_EQ(partial.status, 0);
     EXPECT_NE(partial.out.find(", 30713 characters beyond U+FFFF."), std::string::npos);
-    const Result question = intl(
-        {"mktable", "--client", "KOI8-R", "--server", "UTF-8", "--substitute", "U+003F"});
-    EXPECT_NE(question.out.find("\"intl mktable --client KOI8-R --server UTF-8 --substitute U+003F\""),
+    const Result question =
+        intl({"mktable", "--client", "CP850", "--server", "ISO-8859-1", "--substitute", "U+003F"});
+    EXPECT_NE(question.out.find(
+                  "\"intl mktable --client CP850 --server ISO-8859-1 --substitute U+003F\""),
               std::string::npos);
     EXPECT_NE(question.out.find("[to server]\nsubstitution = 0x3F\n"), std::string::npos);
     EXPECT_NE(question.out.find("[to display]\nsubstitution = 0x3F\n"), std::string::npos);
@@ -403,6 +411,9 @@ TEST_F(Tool, EveryShippedTableTranslatesLikeIconvInBothDirections) {
         ++tables;
         const std::string server = entry.path().parent_path().filename(),
                           client = entry.path().stem();
+        // S/UTF-8 holds the tables of UTF-8/S: where runs are slow, those are enough.
+        if (client == "UTF-8" && slow_runner())
+            continue;
         SCOPED_TRACE(server + "/" + client);
         const bool bmp_only = TempDir::read(entry.path()).find("--bmp-only") != std::string::npos;
         Iconv forth(server, client), back(client, server);
@@ -495,18 +506,25 @@ Expected utf8_cases(const std::string &to, const std::string &substitution, std:
         }
     for (char32_t cp : points) {
         const std::optional<std::string> there = forth(utf8(cp));
-        const bool translated = there && !there->empty() &&
-                                (cp <= 0xFFFF || assigned_beyond_bmp(cp));
+        const bool translated =
+            there && !there->empty() && (cp <= 0xFFFF || assigned_beyond_bmp(cp));
         const std::size_t count = translated ? 0 : cp <= 0xFFFF ? 1 : 4;
         std::string output = translated ? *there : "";
         for (std::size_t i = 0; i < count; ++i)
             output += substitution;
         add(utf8(cp), output, count);
     }
-    const std::pair<const char *, std::size_t> broken[] = {
-        {"\x80", 1}, {"\xBF\xBF", 2}, {"\xC3", 1}, {"\xE2\x82", 2}, {"\xF0\x9F\x98", 3},
-        {"\xC0\xAF", 2}, {"\xED\xA0\x80", 1}, {"\xE0\x80\x80", 1}, {"\xF4\x90\x80\x80", 4},
-        {"\xF8\x88\x80\x80\x80", 5}, {"\xFF", 1}};
+    const std::pair<const char *, std::size_t> broken[] = {{"\x80", 1},
+                                                           {"\xBF\xBF", 2},
+                                                           {"\xC3", 1},
+                                                           {"\xE2\x82", 2},
+                                                           {"\xF0\x9F\x98", 3},
+                                                           {"\xC0\xAF", 2},
+                                                           {"\xED\xA0\x80", 1},
+                                                           {"\xE0\x80\x80", 1},
+                                                           {"\xF4\x90\x80\x80", 4},
+                                                           {"\xF8\x88\x80\x80\x80", 5},
+                                                           {"\xFF", 1}};
     for (const auto &[bytes, count] : broken) {
         std::string output;
         for (std::size_t i = 0; i < count; ++i)
@@ -524,7 +542,7 @@ Expected utf8_cases(const std::string &to, const std::string &substitution, std:
 // substitution is what iconv makes of it. Under an emulator or a sanitizer
 // a sample of the tables is taken.
 TEST_F(Tool, EveryShippedTableTurnsAnyInputIntoTextOfItsTarget) {
-    const bool slow = std::string(emulator).size() > 0 || std::getenv("ASAN_OPTIONS") != nullptr;
+    const bool slow = slow_runner();
     std::mt19937 random(21);
     std::size_t tables = 0;
     for (const auto &entry : std::filesystem::recursive_directory_iterator(data_file("charsets"))) {
@@ -542,12 +560,10 @@ TEST_F(Tool, EveryShippedTableTurnsAnyInputIntoTextOfItsTarget) {
             for (char &c : noise)
                 c = static_cast<char>(random() >> 7);
             const std::string noise_file = dir_.write("noise", noise);
-            std::vector<std::string> args = {"xlate",  "--home",  build_data, "--charset",
-                                             server,   "--table", client,     direction,
-                                             noise_file};
-            const Expected chars = from == "UTF-8"
-                                       ? utf8_cases(to, substitution, random, slow ? 1 : 4)
-                                       : Expected{};
+            std::vector<std::string> args = {"xlate",   "--home", build_data, "--charset", server,
+                                             "--table", client,   direction,  noise_file};
+            const Expected chars =
+                from == "UTF-8" ? utf8_cases(to, substitution, random, slow ? 1 : 4) : Expected{};
             if (from == "UTF-8")
                 args.push_back(dir_.write("chars", chars.text));
             const Result run = intl(args);

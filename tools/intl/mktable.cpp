@@ -134,8 +134,7 @@ struct Reach {
         std::string bytes_of;
         for (char32_t cp = 0; cp <= 0x10FFFF; cp = cp == 0xD7FF ? 0xE000 : cp + 1) {
             const char utf32[4] = {0, static_cast<char>(cp >> 16),
-                                   static_cast<char>(cp >> 8 & 0xFF),
-                                   static_cast<char>(cp & 0xFF)};
+                                   static_cast<char>(cp >> 8 & 0xFF), static_cast<char>(cp & 0xFF)};
             if (encode.convert(std::string(utf32, 4), bytes_of) != Outcome::converted ||
                 bytes_of.empty() || bytes_of.size() > longest_mapping)
                 continue;
@@ -194,7 +193,8 @@ std::string substitution_for(const std::string &to, const MktableOptions &option
     };
     if (!options.substitute.empty()) {
         const std::string bytes = encode(std::stoul(options.substitute.substr(2), nullptr, 16));
-        if (bytes.empty() || bytes.size() > longest_mapping || bytes.find('\0') != std::string::npos)
+        if (bytes.empty() || bytes.size() > longest_mapping ||
+            bytes.find('\0') != std::string::npos)
             refuse_pair(options, to + " has no " + options.substitute + " to substitute with");
         return bytes;
     }
@@ -206,8 +206,8 @@ std::string substitution_for(const std::string &to, const MktableOptions &option
 struct Direction {
     Direction(const std::string &from_charset, const std::string &to_charset,
               const MktableOptions &o)
-        : from(from_charset), to(to_charset), options(o), forth(to, from),
-          decode("UTF-32BE", from), substitution(substitution_for(to, o)), reach(from) {
+        : from(from_charset), to(to_charset), options(o), forth(to, from), decode("UTF-32BE", from),
+          substitution(substitution_for(to, o)), reach(from) {
         if (!reach.zero_inside.empty())
             refuse("the " + std::string{from == o.client ? "client" : "server"} + " sequence " +
                    hex_bytes(reach.zero_inside) +
@@ -465,11 +465,12 @@ void write_census(std::ostream &out, const char *name, const Direction &d) {
     out << ".\n; Mapped: " << c.mapped << "; unchanged (no mapping needed): " << c.unchanged
         << ".\n; Substituted: " << c.unmappable << " characters " << d.to << " does not hold, "
         << c.dropped << " that iconv drops, " << c.unassigned << " unassigned codes, "
-        << c.invalid_bytes << " bytes that are no character.\n; Substituted byte by byte: "
-        << c.byte_by_byte
+        << c.invalid_bytes
+        << " bytes that are no character.\n; Substituted byte by byte: " << c.byte_by_byte
         << " characters beyond U+FFFF not translated (unassigned, private use or not held)"
-        << ",\n; and " << c.not_codes << " sequences of no code's shape.\n; Left out: "
-        << c.too_long_prefix << " still incomplete after 8 bytes, " << c.too_long_result
+        << ",\n; and " << c.not_codes
+        << " sequences of no code's shape.\n; Left out: " << c.too_long_prefix
+        << " still incomplete after 8 bytes, " << c.too_long_result
         << " that convert to more than 8 bytes, " << c.beyond_bmp << " characters beyond U+FFFF.\n";
 }
 
@@ -521,8 +522,8 @@ int run_mktable(const MktableOptions &options) {
         (options.substitute.size() < 3 || options.substitute.compare(0, 2, "U+") != 0 ||
          options.substitute.find_first_not_of("0123456789ABCDEFabcdef", 2) != std::string::npos ||
          options.substitute.size() > 8))
-        throw Failure("--substitute takes a code point written U+XXXX, not '" +
-                      options.substitute + "'");
+        throw Failure("--substitute takes a code point written U+XXXX, not '" + options.substitute +
+                      "'");
     Converter{options.server, options.client}; // names a charset iconv does not know
     refuse_stateful(options, options.client);
     refuse_stateful(options, options.server);

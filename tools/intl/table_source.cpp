@@ -60,7 +60,8 @@ SourceMapping sequence_mapping(const std::string &source, const std::string &des
 // The sequences first..last: of one length, alike but in their last byte.
 std::vector<std::string> span(const std::string &first, const std::string &last) {
     check_source(first);
-    if (last.size() != first.size() || last.compare(0, last.size() - 1, first, 0, first.size() - 1) != 0)
+    if (last.size() != first.size() ||
+        last.compare(0, last.size() - 1, first, 0, first.size() - 1) != 0)
         throw EntryError{"the sequences " + hex_bytes(first) + " and " + hex_bytes(last) +
                          " differ before their last byte"};
     const auto from = static_cast<unsigned char>(first.back());

@@ -10,10 +10,10 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <span>
-#include <string_view>
 #include <fcntl.h>
 #include <iostream>
+#include <span>
+#include <string_view>
 #include <unistd.h>
 
 namespace tool {
@@ -63,9 +63,8 @@ class SubstitutionWatch {
     SubstitutionWatch(const Substitution &substitution, const std::string &name, bool strict)
         : substitution_(substitution), name_(name), strict_(strict) {}
 
-    intl_stream::Step operator()(const INTL_XLATE *table, const unsigned char *src,
-                                 INTL_INT length, unsigned char *out, INTL_INT room,
-                                 INTL_INT last) {
+    intl_stream::Step operator()(const INTL_XLATE *table, const unsigned char *src, INTL_INT length,
+                                 unsigned char *out, INTL_INT room, INTL_INT last) {
         const intl_stream::Step step =
             intl_stream::PlainCall{}(table, src, length, out, room, last);
         const std::string_view written(reinterpret_cast<const char *>(out),
