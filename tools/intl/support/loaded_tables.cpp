@@ -1,10 +1,9 @@
 // LoadedTables and the options that name a compiled translation file.
-#include "tables.h"
+#include "loaded_tables.h"
 
+#include "compiled_file.h"
 #include "home.h"
 #include "tool.h"
-
-#include "table_source.h"
 
 #include <algorithm>
 #include <cstring>
