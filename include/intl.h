@@ -472,7 +472,9 @@ INTL_INT intl_xlatesize(const char *srv_charset, const char *xlt_name);
  * (at least intl_xlatesize() bytes, aligned for pointers); a table the file
  * does not hold comes back null. 1 or a negative code; after a failure the
  * buffer and both pointers are invalid. The tables live in buf: keep it,
- * unchanged, while they are used.
+ * unchanged, while they are used. The tables shipped with the library are
+ * total (see intl_xlate): whatever bytes they are given, they write text of
+ * their target charset.
  *
  * The file <home>/charsets/SERVER/CLIENT holds the pair between the server
  * charset SERVER and the client charset CLIENT: charsets/UTF-8/SHIFT_JIS
@@ -518,6 +520,18 @@ INTL_INT intl_load_xlate_sized(void *buf, INTL_INT bufsize, const char *srv_char
  * relies on it. On an unsorted list the mapping
  * chosen is unspecified, but the call still ends and stays within the
  * table, the source and the destination limit.
+ *
+ * A byte that no mapping matches is copied unchanged: that is the engine's
+ * rule for any table. Every table that `intl mktable` writes, and so every
+ * shipped one, leaves nothing to it: it maps every byte sequence, and what
+ * it cannot translate (a character the target charset does not hold, an
+ * unassigned code, a byte that begins no character) becomes its
+ * substitution: U+FFFD into UTF-8 (and GB18030), the control SUB (0x1A)
+ * into other charsets, which running text does not hold; `intl mktable
+ * --substitute U+XXXX` chooses another. One character becomes one
+ * substitution, except one beyond U+FFFF that the table does not translate,
+ * which becomes one per byte; a sequence that breaks off becomes one for its
+ * first byte, and translation resumes at the next.
  *
  * With 8-byte pointers a table loaded by intl_load_xlate carries an index
  * built from its lists as they were loaded. Do not change a loaded table in

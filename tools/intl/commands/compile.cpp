@@ -18,12 +18,14 @@ struct CompileOptions {
 int run_compile(const CompileOptions &options) {
     Diagnostics errors;
     const TableSource source = read_table_source(options.source, errors);
-    TableLists to_server;
-    TableLists to_display;
+    CompiledTable to_server;
+    CompiledTable to_display;
     if (source.to_server)
-        to_server = sort_into_lists(*source.to_server, "to server", errors);
+        to_server = {sort_into_lists(source.to_server->mappings, "to server", errors),
+                     source.to_server->substitution, translated_alike(*source.to_server)};
     if (source.to_display)
-        to_display = sort_into_lists(*source.to_display, "to display", errors);
+        to_display = {sort_into_lists(source.to_display->mappings, "to display", errors),
+                      source.to_display->substitution, translated_alike(*source.to_display)};
     if (errors.has_errors()) {
         errors.print(std::cerr, options.source == "-" ? "(standard input)" : options.source);
         return exit_failure;

@@ -1,24 +1,31 @@
-// intl mktable --client CS --server CS: a table source from iconv(3).
+// intl mktable --client CS --server CS: a total table source from iconv(3).
 //
-// Every 1-byte client sequence is converted on its own; a prefix that
-// iconv calls incomplete is extended by one more byte, up to the 8 bytes a
-// mapping holds (4 for GB18030 and EUC-TW). A sequence that converts maps
-// to its server bytes in [to server] unless they are the same bytes; the
-// server bytes map back in [to display] when iconv converts them back to
-// the same client sequence. A pair no table can express is refused, and a
-// table that would leave characters out is written only when asked.
+// Each direction is a table of its own, made from the sequences of the
+// charset it translates from: every byte, and every prefix that iconv calls
+// incomplete extended by one more byte, up to the 8 bytes a mapping holds.
+// A sequence iconv decodes is a character: it maps to what iconv converts
+// it to, or becomes the table's substitution when the other side cannot
+// hold it. A sequence iconv cannot decode becomes the substitution too: a
+// single byte, and a longer one that has the shape of the charset's codes
+// (an unassigned code). What is left has no mapping of its own: its first
+// byte takes the substitution of its lead byte, and translation resumes at
+// the next byte. So every byte sequence translates to text of the target.
 #include "bytes.h"
 #include "output.h"
 #include "tool.h"
 
+#include <algorithm>
+#include <array>
+#include <bitset>
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <cwctype>
 #include <iconv.h>
 #include <intl.h>
-#include <iostream>
 #include <map>
+#include <set>
 #include <sstream>
 
 namespace tool {
@@ -34,6 +41,7 @@ struct MktableOptions {
     std::string client;
     std::string server;
     std::string output;
+    std::string substitute;
     bool bmp_only = false;
     bool allow_partial = false;
 };
@@ -80,182 +88,366 @@ class Converter {
     iconv_t cd_;
 };
 
-// What the enumeration met, for the header of the source.
+// The code points of UTF-32BE text.
+std::vector<char32_t> code_points_of(const std::string &utf32) {
+    std::vector<char32_t> points;
+    for (std::size_t i = 0; i + 4 <= utf32.size(); i += 4) {
+        char32_t cp = 0;
+        for (std::size_t k = 0; k < 4; ++k)
+            cp = cp << 8 | static_cast<unsigned char>(utf32[i + k]);
+        points.push_back(cp);
+    }
+    return points;
+}
+
+// Whether Unicode assigns a code point beyond U+FFFF to a character, as
+// the C library's own character data says; the private-use planes are
+// not characters anyone can exchange without an agreement.
+class Assigned {
+  public:
+    Assigned() : locale_(newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr)) {
+        if (locale_ == nullptr)
+            throw Failure("the C library has no C.UTF-8 locale to say which characters "
+                          "Unicode assigns");
+    }
+    ~Assigned() { freelocale(locale_); }
+    Assigned(const Assigned &) = delete;
+    Assigned &operator=(const Assigned &) = delete;
+    bool operator()(char32_t cp) const {
+        return cp < 0xF0000 && iswprint_l(static_cast<wint_t>(cp), locale_) != 0;
+    }
+
+  private:
+    locale_t locale_;
+};
+
+// How far the enumeration goes: iconv calls every prefix of a 5- or 6-byte
+// UTF-8 form incomplete, so the prefixes followed are those of characters
+// the charset's encoder writes: a lead byte goes as far as its longest
+// character and on with the bytes that stand at each place in some
+// character. A lead byte of no such character is followed one byte, for a
+// character only the decoder knows.
+struct Reach {
+    std::array<std::size_t, 256> longest{};
+    std::array<std::bitset<256>, longest_mapping> bytes{};
+    std::string zero_inside; // a character written with a zero byte after its first
+
+    explicit Reach(const std::string &charset) {
+        Converter encode(charset, "UTF-32BE");
+        std::string bytes_of;
+        for (char32_t cp = 0; cp <= 0x10FFFF; cp = cp == 0xD7FF ? 0xE000 : cp + 1) {
+            const char utf32[4] = {0, static_cast<char>(cp >> 16),
+                                   static_cast<char>(cp >> 8 & 0xFF), static_cast<char>(cp & 0xFF)};
+            if (encode.convert(std::string(utf32, 4), bytes_of) != Outcome::converted ||
+                bytes_of.empty() || bytes_of.size() > longest_mapping)
+                continue;
+            if (zero_inside.empty() && bytes_of.find('\0', 1) != std::string::npos)
+                zero_inside = bytes_of;
+            auto &longest_here = longest[static_cast<unsigned char>(bytes_of[0])];
+            longest_here = std::max(longest_here, bytes_of.size());
+            for (std::size_t i = 1; i < bytes_of.size(); ++i)
+                bytes[i].set(static_cast<unsigned char>(bytes_of[i]));
+        }
+    }
+    // Whether the enumeration goes on after prefix, and with which bytes.
+    std::size_t limit(const std::string &prefix) const {
+        const std::size_t own = longest[static_cast<unsigned char>(prefix[0])];
+        return own == 0 ? 2 : own;
+    }
+    bool takes(const std::string &prefix, unsigned byte) const {
+        return prefix.empty() || longest[static_cast<unsigned char>(prefix[0])] == 0 ||
+               bytes[prefix.size()].test(byte);
+    }
+};
+
+// What one direction's enumeration met, for the header of the source.
 struct Census {
     std::size_t enumerated[longest_mapping + 1] = {};
-    std::size_t unconvertible = 0;
-    std::size_t zero_prefixes = 0;
-    std::size_t too_long_prefix = 0;
-    std::size_t too_long_result = 0;
-    std::size_t beyond_bmp = 0;
     std::size_t unchanged = 0;
-    std::size_t round_trips = 0;
-    std::size_t one_way = 0;
+    std::size_t mapped = 0;
+    std::size_t unmappable = 0;      // characters the target cannot hold
+    std::size_t dropped = 0;         // characters iconv converts to nothing
+    std::size_t unassigned = 0;      // codes of the charset's shape it does not assign
+    std::size_t invalid_bytes = 0;   // bytes that are no character on their own
+    std::size_t byte_by_byte = 0;    // characters beyond U+FFFF without a record
+    std::size_t not_codes = 0;       // sequences of no code's shape, or not followed
+    std::size_t zero_prefixes = 0;   // incomplete with a zero byte after the first
+    std::size_t too_long_prefix = 0; // still incomplete after 8 bytes
+    std::size_t too_long_result = 0; // converting to more than 8 bytes
+    std::size_t beyond_bmp = 0;      // left out by --bmp-only
+    std::size_t left_out() const { return too_long_prefix + too_long_result + beyond_bmp; }
 };
 
-struct Tables {
-    std::map<std::string, std::string> to_server;
-    std::map<std::string, std::string> to_display;
-};
+[[noreturn]] void refuse_pair(const MktableOptions &o, const std::string &why) {
+    throw Failure("no table can translate between " + o.client + " and " + o.server + ": " + why);
+}
 
-// The pair, its converters and what the enumeration found so far.
-struct Enumeration {
+// The substitution in the target charset: the code point asked for, else
+// U+FFFD where the target has it and the control SUB (U+001A) elsewhere.
+std::string substitution_for(const std::string &to, const MktableOptions &options) {
+    Converter from_unicode(to, "UTF-32BE");
+    const auto encode = [&](char32_t cp) {
+        const char utf32[4] = {0, static_cast<char>(cp >> 16), static_cast<char>(cp >> 8 & 0xFF),
+                               static_cast<char>(cp & 0xFF)};
+        std::string bytes;
+        if (from_unicode.convert(std::string(utf32, 4), bytes) != Outcome::converted)
+            bytes.clear();
+        return bytes;
+    };
+    if (!options.substitute.empty()) {
+        const std::string bytes = encode(std::stoul(options.substitute.substr(2), nullptr, 16));
+        if (bytes.empty() || bytes.size() > longest_mapping ||
+            bytes.find('\0') != std::string::npos)
+            refuse_pair(options, to + " has no " + options.substitute + " to substitute with");
+        return bytes;
+    }
+    const std::string replacement = encode(0xFFFD);
+    return replacement.empty() ? encode(0x1A) : replacement;
+}
+
+// One table: the sequences of `from` translated into `to`.
+struct Direction {
+    Direction(const std::string &from_charset, const std::string &to_charset,
+              const MktableOptions &o)
+        : from(from_charset), to(to_charset), options(o), forth(to, from), decode("UTF-32BE", from),
+          substitution(substitution_for(to, o)), reach(from) {
+        if (!reach.zero_inside.empty())
+            refuse("the " + std::string{from == o.client ? "client" : "server"} + " sequence " +
+                   hex_bytes(reach.zero_inside) +
+                   " holds a zero byte after its first, which a table cannot hold");
+    }
+
+    std::string from, to;
     const MktableOptions &options;
     Converter forth;
-    Converter back;
-    Converter to_unicode;
-    Tables tables;
+    Converter decode;
+    std::string substitution;
+    Reach reach;
+    std::map<std::string, std::string> mapped; // not those that stay as they are
+    std::set<std::string> substituted;
+    std::vector<std::string> undecodable; // of 2 bytes and more, shape not yet known
     Census census;
 
-    explicit Enumeration(const MktableOptions &o)
-        : options(o), forth(o.server, o.client), back(o.client, o.server),
-          to_unicode("UTF-32BE", o.client) {}
-
-    [[noreturn]] void refuse(const std::string &why) const {
-        throw Failure("no table can translate between " + options.client + " and " +
-                      options.server + ": " + why);
-    }
-
-    std::size_t left_out() const {
-        return census.too_long_prefix + census.too_long_result + census.beyond_bmp;
-    }
+    [[noreturn]] void refuse(const std::string &why) const { refuse_pair(options, why); }
 };
 
 // The compiled format holds a zero byte only as a source's first byte (the
 // list index), so characters that need one later cannot be mapped at all;
 // a charset of such characters (UTF-16, UTF-32) would be garbled.
-void refuse_zero_bytes(const Enumeration &e, const std::string &bytes, const char *side) {
+void refuse_zero_bytes(const Direction &d, const std::string &bytes, const char *side) {
     if (bytes.find('\0', 1) != std::string::npos)
-        e.refuse(std::string{side} + " sequence " + hex_bytes(bytes) +
+        d.refuse(std::string{side} + " sequence " + hex_bytes(bytes) +
                  " holds a zero byte after its first, which a table cannot hold");
 }
 
-// True when the client sequence is a character beyond U+FFFF.
-bool beyond_bmp(Enumeration &e, const std::string &client) {
-    std::string utf32;
-    return e.to_unicode.convert(client, utf32) == Outcome::converted && utf32.size() >= 4 &&
-           (utf32[0] != '\0' || utf32[1] != '\0');
+const char *side_of(const Direction &d, bool source) {
+    return (d.from == d.options.client) == source ? "client" : "server";
 }
 
-void take_pair(Enumeration &e, const std::string &client, const std::string &server) {
-    Census &census = e.census;
-    // A sequence that converts to nothing only switches a state (a shift
-    // or an escape sequence): what follows depends on it.
-    if (server.empty())
-        e.refuse("the client sequence " + hex_bytes(client) +
-                 " converts to nothing: it switches a state, and a table has none");
-    refuse_zero_bytes(e, server, "the server");
-    if (server.size() > longest_mapping) {
-        ++census.too_long_result;
-        return;
-    }
-    if (e.options.bmp_only && beyond_bmp(e, client)) {
+bool beyond_bmp(const std::vector<char32_t> &points) {
+    for (char32_t cp : points)
+        if (cp > 0xFFFF)
+            return true;
+    return false;
+}
+
+// A character of the source charset: its mapping, or the substitution.
+void take_character(Direction &d, const std::string &source, const std::vector<char32_t> &points,
+                    const Assigned &assigned) {
+    Census &census = d.census;
+    refuse_zero_bytes(d, source, side_of(d, true));
+    const bool beyond = beyond_bmp(points);
+    if (beyond && d.options.bmp_only) {
         ++census.beyond_bmp;
         return;
     }
-    if (client == server)
-        ++census.unchanged;
-    else
-        e.tables.to_server.emplace(client, server);
-
-    std::string again;
-    if (e.back.convert(server, again) != Outcome::converted || again != client) {
-        ++census.one_way;
+    // A character beyond U+FFFF takes a record only when it is translated:
+    // there are a million of them, and any other is substituted byte by byte.
+    const bool needs_record = !beyond || (points.size() == 1 && assigned(points[0]));
+    std::string target;
+    const bool converted = d.forth.convert(source, target) == Outcome::converted;
+    if (!converted || target.empty()) {
+        ++(converted ? census.dropped : census.unmappable);
+        if (!beyond)
+            d.substituted.insert(source);
+        else
+            ++census.byte_by_byte;
         return;
     }
-    ++census.round_trips;
-    if (client != server)
-        e.tables.to_display.emplace(server, client);
+    refuse_zero_bytes(d, target, side_of(d, false));
+    if (target.size() > longest_mapping) {
+        ++census.too_long_result;
+    } else if (!needs_record) {
+        ++census.byte_by_byte;
+    } else if (target == source) {
+        ++census.unchanged;
+    } else {
+        ++census.mapped;
+        d.mapped.emplace(source, target);
+    }
 }
 
-void enumerate(Enumeration &e, const std::string &prefix);
+void enumerate(Direction &d, const std::string &prefix, const Assigned &assigned);
 
-// Goes on with the sequences that begin with an incomplete prefix. One with
-// a zero byte after its first is not: a table cannot hold what follows it,
-// and iconv calls most such prefixes incomplete only for their length.
-void extend(Enumeration &e, const std::string &prefix) {
+// Goes on with the sequences that begin with an incomplete prefix; a lead
+// byte becomes the substitution when what follows it makes no character.
+// A prefix with a zero byte after its first is not extended: a table
+// cannot hold what follows it, and iconv calls most such prefixes
+// incomplete only for their length.
+void extend(Direction &d, const std::string &prefix, const Assigned &assigned) {
+    if (prefix.size() == 1)
+        d.substituted.insert(prefix);
     if (prefix.find('\0', 1) != std::string::npos)
-        ++e.census.zero_prefixes;
-    else if (prefix.size() < longest_mapping)
-        enumerate(e, prefix);
+        ++d.census.zero_prefixes;
+    else if (prefix.size() >= longest_mapping)
+        ++d.census.too_long_prefix;
+    else if (prefix.size() >= d.reach.limit(prefix))
+        ++d.census.not_codes;
     else
-        ++e.census.too_long_prefix;
+        enumerate(d, prefix, assigned);
 }
 
-void enumerate(Enumeration &e, const std::string &prefix) {
+void enumerate(Direction &d, const std::string &prefix, const Assigned &assigned) {
+    std::string source = prefix + '\0';
     for (unsigned byte = 0; byte <= 0xFF; ++byte) {
-        const std::string client = prefix + static_cast<char>(byte);
-        ++e.census.enumerated[client.size()];
-        std::string server;
-        switch (e.forth.convert(client, server)) {
+        if (!d.reach.takes(prefix, byte))
+            continue;
+        source.back() = static_cast<char>(byte);
+        ++d.census.enumerated[source.size()];
+        std::string utf32;
+        switch (d.decode.convert(source, utf32)) {
         case Outcome::converted:
-            refuse_zero_bytes(e, client, "the client");
-            take_pair(e, client, server);
+            take_character(d, source, code_points_of(utf32), assigned);
             break;
         case Outcome::incomplete:
-            extend(e, client);
+            extend(d, source, assigned);
             break;
         case Outcome::invalid:
-            ++e.census.unconvertible;
+            if (source.size() == 1) {
+                ++d.census.invalid_bytes;
+                d.substituted.insert(source);
+            } else if (source.find('\0', 1) == std::string::npos) {
+                d.undecodable.push_back(source);
+            }
             break;
         }
     }
 }
 
-// " U+00E9 U+0301" for a client sequence, for the reader of the source.
+// The shape of the charset's codes: which lead bytes begin characters of
+// each length, and which bytes stand at each later place of them.
+struct Shapes {
+    std::set<std::pair<char, std::size_t>> leads;
+    std::array<std::array<std::bitset<256>, longest_mapping>, longest_mapping + 1> bytes;
+
+    void add(const std::string &code) {
+        leads.emplace(code[0], code.size());
+        for (std::size_t i = 1; i < code.size(); ++i)
+            bytes[code.size()][i].set(static_cast<unsigned char>(code[i]));
+    }
+    bool fits(const std::string &sequence) const {
+        if (leads.count({sequence[0], sequence.size()}) == 0)
+            return false;
+        for (std::size_t i = 1; i < sequence.size(); ++i)
+            if (!bytes[sequence.size()][i].test(static_cast<unsigned char>(sequence[i])))
+                return false;
+        return true;
+    }
+};
+
+// A sequence iconv cannot decode is an unassigned code when it has the
+// shape of the codes that it can: one substitution for all its bytes.
+void take_unassigned_codes(Direction &d) {
+    Shapes shapes;
+    for (const auto &[source, target] : d.mapped)
+        shapes.add(source);
+    for (const std::string &source : d.substituted)
+        if (source.size() > 1)
+            shapes.add(source);
+    for (const std::string &source : d.undecodable) {
+        if (shapes.fits(source)) {
+            ++d.census.unassigned;
+            d.substituted.insert(source);
+        } else {
+            ++d.census.not_codes;
+        }
+    }
+    d.undecodable.clear();
+}
+
+void build(Direction &d) {
+    const Assigned assigned;
+    enumerate(d, std::string{}, assigned);
+    take_unassigned_codes(d);
+}
+
+// " U+00E9 U+0301" for a sequence of the client charset.
 std::string code_points(Converter &to_unicode, const std::string &client) {
     std::string utf32;
     if (to_unicode.convert(client, utf32) != Outcome::converted)
         return {};
     std::string text;
-    for (std::size_t i = 0; i + 4 <= utf32.size(); i += 4) {
-        unsigned long cp = 0;
-        for (std::size_t k = 0; k < 4; ++k)
-            cp = cp << 8 | static_cast<unsigned char>(utf32[i + k]);
+    for (char32_t cp : code_points_of(utf32)) {
         char buffer[16];
-        std::snprintf(buffer, sizeof buffer, " U+%04lX", cp);
+        std::snprintf(buffer, sizeof buffer, " U+%04lX", static_cast<unsigned long>(cp));
         text += buffer;
     }
     return text;
 }
 
-// The length of the run of single-byte mappings starting at it, whose
-// sources and last destination bytes both count up by one.
-std::size_t run_length(std::map<std::string, std::string>::const_iterator it,
-                       std::map<std::string, std::string>::const_iterator end) {
-    std::size_t length = 1;
-    for (auto prev = it++; it != end; prev = it++, ++length) {
-        const std::string &a = prev->first, &b = it->first;
-        const std::string &da = prev->second, &db = it->second;
-        if (a.size() != 1 || b.size() != 1 ||
-            static_cast<unsigned char>(b[0]) != static_cast<unsigned char>(a[0]) + 1 ||
-            da.size() != db.size() || da.compare(0, da.size() - 1, db, 0, db.size() - 1) != 0 ||
-            static_cast<unsigned char>(db.back()) != static_cast<unsigned char>(da.back()) + 1)
-            break;
-    }
-    return length;
+// What a source sequence becomes: its mapping, or the substitution (empty).
+using Entries = std::map<std::string, std::string>;
+
+// Whether b follows a in a run: alike but in the last byte, one above it,
+// and (for mappings) the same of their destinations.
+bool follows(const Entries::const_iterator &a, const Entries::const_iterator &b) {
+    const std::string &sa = a->first, &sb = b->first, &da = a->second, &db = b->second;
+    if (sa.size() != sb.size() || sa.compare(0, sa.size() - 1, sb, 0, sb.size() - 1) != 0 ||
+        static_cast<unsigned char>(sb.back()) != static_cast<unsigned char>(sa.back()) + 1 ||
+        da.empty() != db.empty())
+        return false;
+    return da.empty() ||
+           (da.size() == db.size() && da.compare(0, da.size() - 1, db, 0, db.size() - 1) == 0 &&
+            static_cast<unsigned char>(db.back()) == static_cast<unsigned char>(da.back()) + 1);
 }
 
-// Writes one section; runs of three or more single bytes become a range.
-void write_section(std::ostream &out, const char *name,
-                   const std::map<std::string, std::string> &table, bool keyed_by_client,
-                   Converter &to_unicode) {
-    out << '\n' << '[' << name << "]\n";
-    for (auto it = table.begin(); it != table.end();) {
-        const std::string &client = keyed_by_client ? it->first : it->second;
-        const std::size_t run = it->first.size() == 1 ? run_length(it, table.end()) : 1;
-        if (run >= 3) {
-            auto last = std::next(it, static_cast<std::ptrdiff_t>(run - 1));
-            const std::string &last_client = keyed_by_client ? last->first : last->second;
+// The last entry of the run that starts at it.
+Entries::const_iterator run_end(Entries::const_iterator it, Entries::const_iterator end) {
+    for (auto next = std::next(it); next != end && follows(it, next); ++next)
+        it = next;
+    return it;
+}
+
+// One section: the substitution, then every entry in source order; runs of
+// three or more become a range (or one 'substitute' of a span).
+void write_section(std::ostream &out, const char *name, const Direction &d,
+                   Converter &client_to_unicode, bool keyed_by_client) {
+    Entries entries = d.mapped;
+    for (const std::string &source : d.substituted)
+        entries.emplace(source, std::string{});
+    out << '\n' << '[' << name << "]\nsubstitution = " << hex_bytes(d.substitution) << '\n';
+    const auto client_of = [&](Entries::const_iterator it) {
+        return code_points(client_to_unicode, keyed_by_client ? it->first : it->second);
+    };
+    for (auto it = entries.cbegin(); it != entries.cend();) {
+        auto last = run_end(it, entries.cend());
+        const bool substitute = it->second.empty();
+        if (!substitute && std::distance(it, last) < 2)
+            last = it;
+        if (substitute) {
+            out << "substitute = " << hex_bytes(it->first);
+            if (last != it)
+                out << ", " << hex_bytes(last->first);
+            out << '\n';
+        } else if (last != it) {
             out << "range = " << hex_bytes(it->first) << ", " << hex_bytes(last->first) << ", "
-                << hex_bytes(it->second) << " ;" << code_points(to_unicode, client) << " .."
-                << code_points(to_unicode, last_client) << '\n';
-            it = std::next(last);
-            continue;
+                << hex_bytes(it->second) << " ;" << client_of(it) << " .." << client_of(last)
+                << '\n';
+        } else {
+            out << "map = " << hex_bytes(it->first) << ", " << hex_bytes(it->second) << " ;"
+                << client_of(it) << '\n';
         }
-        out << "map = " << hex_bytes(it->first) << ", " << hex_bytes(it->second) << " ;"
-            << code_points(to_unicode, client) << '\n';
-        ++it;
+        it = std::next(last);
     }
 }
 
@@ -263,33 +455,47 @@ void write_section(std::ostream &out, const char *name,
 // regenerate-tables target.
 std::string command_line(const MktableOptions &o) {
     return "intl mktable --client " + o.client + " --server " + o.server +
+           (o.substitute.empty() ? "" : " --substitute " + o.substitute) +
            (o.bmp_only ? " --bmp-only" : "") + (o.allow_partial ? " --allow-partial" : "");
 }
 
-void write_header(std::ostream &out, const MktableOptions &o, const Census &c,
-                  const Tables &tables) {
-    out << "; Table source for client charset " << o.client << " and server charset " << o.server
-        << ",\n; written from the C library's iconv(3) by\n; \"" << command_line(o)
-        << "\"\n; Compile it with intl compile.\n;\n; Enumerated client sequences by length:";
+void write_census(std::ostream &out, const char *name, const Direction &d) {
+    const Census &c = d.census;
+    out << ";\n; [" << name << "]: " << d.from << " to " << d.to << ", substitution "
+        << hex_bytes(d.substitution) << ".\n; Enumerated sequences by length:";
     for (std::size_t length = 1; length <= longest_mapping && c.enumerated[length] > 0; ++length)
         out << (length == 1 ? " " : ", ") << c.enumerated[length];
-    out << ".\n; Not characters: " << c.unconvertible << " that iconv cannot convert, "
-        << c.zero_prefixes << " incomplete with a zero byte after the first.\n"
-        << "; Left out: " << c.too_long_prefix << " still incomplete after 8 bytes, "
-        << c.too_long_result << " that convert to more than 8 bytes,\n; " << c.beyond_bmp
-        << " characters beyond U+FFFF.\n"
-        << "; Unchanged (no mapping needed): " << c.unchanged << ". Round trips: " << c.round_trips
-        << "; one way only: " << c.one_way << ".\n"
-        << "; Mappings: " << tables.to_server.size() << " to server, " << tables.to_display.size()
-        << " to display.\n"
-        << "\n[file format]\nversion = 4.2\n";
+    out << ".\n; Mapped: " << c.mapped << "; unchanged (no mapping needed): " << c.unchanged
+        << ".\n; Substituted: " << c.unmappable << " characters " << d.to << " does not hold, "
+        << c.dropped << " that iconv drops, " << c.unassigned << " unassigned codes, "
+        << c.invalid_bytes
+        << " bytes that are no character.\n; Substituted byte by byte: " << c.byte_by_byte
+        << " characters beyond U+FFFF not translated (unassigned, private use or not held)"
+        << ",\n; and " << c.not_codes
+        << " sequences of no code's shape.\n; Left out: " << c.too_long_prefix
+        << " still incomplete after 8 bytes, " << c.too_long_result
+        << " that convert to more than 8 bytes, " << c.beyond_bmp << " characters beyond U+FFFF.\n";
+}
+
+void write_header(std::ostream &out, const MktableOptions &o, const Direction &to_server,
+                  const Direction &to_display) {
+    out << "; Table source for client charset " << o.client << " and server charset " << o.server
+        << ",\n; written from the C library's iconv(3) by\n; \"" << command_line(o)
+        << "\"\n; Compile it with intl compile.\n;\n"
+        << "; The table is total: every byte sequence translates to text of the other\n"
+        << "; side. A character it cannot hold, an unassigned code and a byte that\n"
+        << "; begins no character become the substitution; a sequence that breaks off\n"
+        << "; becomes one for its first byte, and translation resumes at the next.\n";
+    write_census(out, "to server", to_server);
+    write_census(out, "to display", to_display);
+    out << "\n[file format]\nversion = 4.2\n";
 }
 
 // A charset that switches states (ISO-2022-JP, -KR, -CN) ends a text it
 // wrote with a switch back; no table can say when to write one. A few
 // letters of different scripts find that before the enumeration meets a
 // less telling reason.
-void refuse_stateful(const Enumeration &e, const std::string &charset) {
+void refuse_stateful(const MktableOptions &o, const std::string &charset) {
     Converter from_unicode(charset, "UTF-32BE");
     for (const char *letter : {"\x00\x00\x00\xE9", "\x00\x00\x04\x10", "\x00\x00\x30\x42",
                                "\x00\x00\x4E\x00", "\x00\x00\xAC\x00"}) {
@@ -297,28 +503,46 @@ void refuse_stateful(const Enumeration &e, const std::string &charset) {
         try {
             from_unicode.convert(std::string(letter, 4), bytes);
         } catch (const Failure &) {
-            e.refuse(charset + " switches states with escape or shift sequences");
+            refuse_pair(o, charset + " switches states with escape or shift sequences");
         }
     }
 }
 
-int run_mktable(const MktableOptions &options) {
-    Enumeration e(options);
-    refuse_stateful(e, options.client);
-    refuse_stateful(e, options.server);
-    enumerate(e, std::string{});
-    if (e.left_out() > 0 && !options.allow_partial)
-        e.refuse(std::to_string(e.left_out()) + " client characters would be left out (" +
-                 std::to_string(e.census.too_long_prefix) + " longer than 8 bytes, " +
-                 std::to_string(e.census.too_long_result) + " converting to more than 8, " +
-                 std::to_string(e.census.beyond_bmp) +
-                 " beyond U+FFFF) and copied unchanged; --allow-partial writes the table "
-                 "without them");
+void refuse_left_out(const MktableOptions &options, const Direction &d) {
+    const Census &c = d.census;
+    if (c.left_out() == 0 || options.allow_partial)
+        return;
+    d.refuse(std::to_string(c.left_out()) + " " + d.from + " characters would be left out (" +
+             std::to_string(c.too_long_prefix) + " longer than 8 bytes, " +
+             std::to_string(c.too_long_result) + " converting to more than 8, " +
+             std::to_string(c.beyond_bmp) +
+             " beyond U+FFFF) and substituted byte by byte; --allow-partial writes the table "
+             "without them");
+}
 
+int run_mktable(const MktableOptions &options) {
+    if (!options.substitute.empty() &&
+        (options.substitute.size() < 3 || options.substitute.compare(0, 2, "U+") != 0 ||
+         options.substitute.find_first_not_of("0123456789ABCDEFabcdef", 2) != std::string::npos ||
+         options.substitute.size() > 8))
+        throw Failure("--substitute takes a code point written U+XXXX, not '" + options.substitute +
+                      "'");
+    Converter{options.server, options.client}; // names a charset iconv does not know
+    refuse_stateful(options, options.client);
+    refuse_stateful(options, options.server);
+    substitution_for(options.client, options); // refused before the long part
+    substitution_for(options.server, options);
+    Direction to_server(options.client, options.server, options);
+    Direction to_display(options.server, options.client, options);
+    for (Direction *d : {&to_server, &to_display}) {
+        build(*d);
+        refuse_left_out(options, *d);
+    }
+    Converter client_to_unicode("UTF-32BE", options.client);
     std::ostringstream text;
-    write_header(text, options, e.census, e.tables);
-    write_section(text, "to server", e.tables.to_server, true, e.to_unicode);
-    write_section(text, "to display", e.tables.to_display, false, e.to_unicode);
+    write_header(text, options, to_server, to_display);
+    write_section(text, "to server", to_server, client_to_unicode, true);
+    write_section(text, "to display", to_display, client_to_unicode, false);
     write_output(options.output.empty() ? "-" : options.output, text.str());
     return exit_ok;
 }
@@ -328,17 +552,20 @@ int run_mktable(const MktableOptions &options) {
 Command add_mktable(CLI::App &app) {
     auto options = std::make_shared<MktableOptions>();
     CLI::App *command = app.add_subcommand(
-        "mktable", "Write a table source for a client/server charset pair from iconv(3)");
+        "mktable", "Write a total table source for a client/server charset pair from iconv(3)");
     command->add_option("--client", options->client, "Client charset, as iconv names it")
         ->required();
     command->add_option("--server", options->server, "Server charset, as iconv names it")
         ->required();
     command->add_option("-o,--output", options->output,
                         "File to write (default, and -: standard output)");
+    command->add_option("--substitute", options->substitute,
+                        "What replaces what the target cannot hold, as a code point U+XXXX "
+                        "(default U+FFFD where the target has it, else U+001A)");
     command->add_flag("--bmp-only", options->bmp_only,
-                      "Leave out client characters beyond U+FFFF (counted as left out)");
+                      "Leave out characters beyond U+FFFF (counted as left out)");
     command->add_flag("--allow-partial", options->allow_partial,
-                      "Write the table even when client characters are left out");
+                      "Write the table even when characters are left out");
     return {command, [options] { return run_mktable(*options); }};
 }
 

@@ -1,5 +1,6 @@
 // intl xlate: translates files or standard input through a loaded table,
 // block by block, the way iconv(1) converts.
+#include "bytes.h"
 #include "loaded_tables.h"
 #include "output.h"
 #include "tool.h"
@@ -7,9 +8,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <iostream>
+#include <span>
+#include <string_view>
 #include <unistd.h>
 
 namespace tool {
@@ -19,11 +23,110 @@ namespace {
 struct XlateOptions : TableOptions {
     std::vector<std::string> files;
     std::size_t block = 65536;
+    bool strict = false;
+};
+
+// The mapping the engine takes at s, `left` bytes being there: the longest
+// whose bytes are all there, or null when the byte is copied.
+const INTL_MAP *mapping_at(const INTL_XLATE &table, const unsigned char *s, std::size_t left) {
+    const INTL_XLIST &list = table.xlist[*s];
+    if (list.listsize <= 0)
+        return nullptr;
+    const std::span<const INTL_MAP> maps(list.list, static_cast<std::size_t>(list.listsize));
+    const auto sorts_before = [](const INTL_MAP &a, const INTL_MAP &b) {
+        return intl_mapcompare(&a, &b) < 0;
+    };
+    for (auto group = maps.begin(); group != maps.end();) {
+        const INTL_INT length = group->src_left;
+        const auto end = std::partition_point(
+            group, maps.end(), [length](const INTL_MAP &m) { return m.src_left == length; });
+        const auto n = static_cast<std::size_t>(length);
+        if (length >= 0 && n < left && std::memchr(s + 1, 0, n) == nullptr) {
+            INTL_MAP probe{};
+            probe.src_left = length;
+            std::memcpy(probe.src_pattern, s + 1, n);
+            const auto at = std::lower_bound(group, end, probe, sorts_before);
+            if (at != end && intl_mapcompare(&*at, &probe) == 0)
+                return &*at;
+        }
+        group = end;
+    }
+    return nullptr;
+}
+
+// Calls intl_xlate and finds the sequences whose translation is the
+// table's substitution, in what each call consumed: counted, or with
+// --strict the end of the translation, after the output that precedes
+// the first of them.
+class SubstitutionWatch {
+  public:
+    SubstitutionWatch(const Substitution &substitution, const std::string &name, bool strict)
+        : substitution_(substitution), name_(name), strict_(strict) {}
+
+    intl_stream::Step operator()(const INTL_XLATE *table, const unsigned char *src, INTL_INT length,
+                                 unsigned char *out, INTL_INT room, INTL_INT last) {
+        const intl_stream::Step step =
+            intl_stream::PlainCall{}(table, src, length, out, room, last);
+        const std::string_view written(reinterpret_cast<const char *>(out),
+                                       static_cast<std::size_t>(std::max(step.produced, 0)));
+        if (!substitution_.bytes.empty() && step.used > 0 &&
+            written.find(substitution_.bytes) != std::string_view::npos)
+            look(*table, src, static_cast<std::size_t>(length), step, out);
+        offset_ += static_cast<std::uint64_t>(std::max(step.used, 0));
+        return step;
+    }
+    std::uint64_t count() const { return count_; }
+
+  private:
+    bool substitutes(const INTL_MAP &m, const unsigned char *s) const {
+        const std::string_view source(reinterpret_cast<const char *>(s),
+                                      1 + static_cast<std::size_t>(m.src_left));
+        return std::string_view(reinterpret_cast<const char *>(m.dest_pattern),
+                                static_cast<std::size_t>(m.dest_chars)) == substitution_.bytes &&
+               std::find(substitution_.translated_alike.begin(),
+                         substitution_.translated_alike.end(),
+                         source) == substitution_.translated_alike.end();
+    }
+
+    void look(const INTL_XLATE &table, const unsigned char *src, std::size_t length,
+              const intl_stream::Step &step, const unsigned char *out) {
+        std::size_t produced = 0;
+        for (std::size_t at = 0; at < static_cast<std::size_t>(step.used);) {
+            const INTL_MAP *m = mapping_at(table, src + at, length - at);
+            if (m != nullptr && substitutes(*m, src + at)) {
+                if (strict_)
+                    refuse(src + at, 1 + static_cast<std::size_t>(m->src_left), at, out, produced);
+                ++count_;
+            }
+            at += m != nullptr ? 1 + static_cast<std::size_t>(m->src_left) : 1;
+            produced += m != nullptr ? static_cast<std::size_t>(m->dest_chars) : 1;
+        }
+    }
+
+    [[noreturn]] void refuse(const unsigned char *s, std::size_t n, std::size_t at,
+                             const unsigned char *out, std::size_t produced) const {
+        write_all(STDOUT_FILENO, {reinterpret_cast<const char *>(out), produced},
+                  "standard output");
+        throw Failure(name_ + ": the sequence " +
+                      hex_bytes({reinterpret_cast<const char *>(s), n}) + " at byte " +
+                      std::to_string(offset_ + at) +
+                      " has no translation (the table would write its substitution " +
+                      hex_bytes(substitution_.bytes) + ")");
+    }
+
+    const Substitution &substitution_;
+    const std::string &name_;
+    bool strict_;
+    std::uint64_t offset_ = 0;
+    std::uint64_t count_ = 0;
 };
 
 // Reads one input to its end; false (after a message) on a read error.
-bool translate_input(int fd, const std::string &name, const INTL_XLATE *table, std::size_t block) {
-    intl_stream::XlateStream stream(table, block, block);
+bool translate_input(int fd, const std::string &name, const LoadedTables &tables,
+                     const XlateOptions &options) {
+    const std::size_t block = options.block;
+    intl_stream::XlateStream stream(tables.chosen(), block, block);
+    SubstitutionWatch watch(tables.substitution(), name, options.strict);
     std::vector<unsigned char> piece(block);
     const auto write_out = [](const unsigned char *bytes, std::size_t count) {
         write_all(STDOUT_FILENO, {reinterpret_cast<const char *>(bytes), count}, "standard output");
@@ -39,9 +142,14 @@ bool translate_input(int fd, const std::string &name, const INTL_XLATE *table, s
         }
         last = n == 0;
         if (const char *problem =
-                stream.feed(piece.data(), static_cast<std::size_t>(n), last, write_out))
+                stream.feed(piece.data(), static_cast<std::size_t>(n), last, write_out, watch))
             throw Failure(name + ": " + problem);
     }
+    if (watch.count() > 0)
+        std::cerr << "intl xlate: " << name << ": " << watch.count() << " sequence"
+                  << (watch.count() == 1 ? "" : "s")
+                  << " without a translation became the substitution "
+                  << hex_bytes(tables.substitution().bytes) << '\n';
     return true;
 }
 
@@ -62,7 +170,10 @@ int run_xlate(XlateOptions &options) {
             result = exit_failure;
             continue;
         }
-        if (!translate_input(fd, is_stdin ? "standard input" : name, table, options.block))
+        if (options.strict && tables.substitution().bytes.empty())
+            throw Failure(tables.path() + " names no substitution: --strict needs a table that "
+                                          "intl compile made from a total source");
+        if (!translate_input(fd, is_stdin ? "standard input" : name, tables, options))
             result = exit_failure;
         if (!is_stdin)
             close(fd);
@@ -82,6 +193,8 @@ Command add_xlate(CLI::App &app) {
         ->add_option("--block", options->block,
                      "Bytes read and translated per call (default 65536)")
         ->check(CLI::Range(std::size_t{1}, std::size_t{1} << 24));
+    command->add_flag("--strict", options->strict,
+                      "Fail at the first sequence the table has no translation for");
     return {command, [options] { return run_xlate(*options); }};
 }
 

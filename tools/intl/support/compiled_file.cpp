@@ -77,14 +77,32 @@ TableLists sort_into_lists(const std::vector<SourceMapping> &mappings, const std
     return lists;
 }
 
-std::string encode_compiled(std::int32_t version, const TableLists *to_server,
-                            const TableLists *to_display) {
+std::string encode_compiled(std::int32_t version, const CompiledTable *to_server,
+                            const CompiledTable *to_display) {
     std::string out;
     put_int(out, version);
     if (to_server != nullptr)
-        put_block(out, 0, *to_server);
+        put_block(out, 0, to_server->lists);
     if (to_display != nullptr)
-        put_block(out, 1, *to_display);
+        put_block(out, 1, to_display->lists);
+    const CompiledTable none;
+    const CompiledTable &towards_server = to_server != nullptr ? *to_server : none;
+    const CompiledTable &towards_display = to_display != nullptr ? *to_display : none;
+    if (towards_server.substitution.empty() && towards_display.substitution.empty())
+        return out;
+    out.append(substitution_mark, sizeof substitution_mark);
+    const auto put_string = [&out](const std::string &bytes) {
+        out += static_cast<char>(bytes.size());
+        out += bytes;
+        out.append(8 - bytes.size(), '\0');
+    };
+    for (const CompiledTable *table : {&towards_server, &towards_display}) {
+        put_string(table->substitution);
+        put_int(out, static_cast<std::int32_t>(table->translated_alike.size()));
+    }
+    for (const CompiledTable *table : {&towards_server, &towards_display})
+        for (const std::string &source : table->translated_alike)
+            put_string(source);
     return out;
 }
 

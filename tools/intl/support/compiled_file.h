@@ -23,10 +23,25 @@ using TableLists = std::array<std::vector<INTL_MAP>, 256>;
 TableLists sort_into_lists(const std::vector<SourceMapping> &mappings, const std::string &table,
                            Diagnostics &errors);
 
+// A table's lists, the substitution its source declared and the sources
+// whose own translation is those bytes too (not substitutions).
+struct CompiledTable {
+    TableLists lists;
+    std::string substitution;
+    std::vector<std::string> translated_alike;
+};
+
 // The compiled file: version word, then a to-server block (code 0) and a
-// to-display block (code 1) for the tables given, all little-endian.
-std::string encode_compiled(std::int32_t version, const TableLists *to_server,
-                            const TableLists *to_display);
+// to-display block (code 1) for the tables given, all little-endian; then,
+// when a table declared a substitution, the trailer that names both
+// (substitution_mark), which the loader never reads.
+std::string encode_compiled(std::int32_t version, const CompiledTable *to_server,
+                            const CompiledTable *to_display);
+
+// The trailer: the mark, then per direction (to server, to display) the
+// substitution and the count of sources translated alike, then those
+// sources; each byte string is a length byte and 8 bytes, zero-filled.
+inline constexpr char substitution_mark[8] = {'S', 'u', 'b', 's', 't', 'i', 't', 'e'};
 
 } // namespace tool
 

@@ -23,6 +23,13 @@ struct TableOptions {
 // --charset, --table, --to-server, --to-display and --home.
 void add_table_options(CLI::App &command, TableOptions &options);
 
+// What a total table writes for what it cannot translate, and the sources
+// whose own translation gives the same bytes; no bytes for other tables.
+struct Substitution {
+    std::string bytes;
+    std::vector<std::string> translated_alike;
+};
+
 class LoadedTables {
   public:
     // Loads charsets/CHARSET/TABLE under the data directory; throws Failure.
@@ -34,6 +41,8 @@ class LoadedTables {
     const INTL_XLATE *to_server() const { return to_server_; }
     const INTL_XLATE *to_display() const { return to_display_; }
     const std::string &path() const { return path_; }
+    // The substitution of the chosen table, from the file's trailer.
+    const Substitution &substitution() const { return substitution_; }
 
   private:
     // Sizes the buffer and loads into it; the sized load's result.
@@ -44,6 +53,7 @@ class LoadedTables {
     INTL_XLATE *to_display_ = nullptr;
     bool to_display_chosen_;
     std::string path_;
+    Substitution substitution_;
 };
 
 } // namespace tool

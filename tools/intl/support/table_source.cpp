@@ -41,12 +41,6 @@ void check_destination(const std::string &destination) {
                          ": a compiled table cannot hold it"};
 }
 
-void check_single_byte(const std::string &value, const char *what) {
-    if (value.size() != 1)
-        throw EntryError{std::string{what} + " of a range must be one byte, found " +
-                         (value.empty() ? std::string{"nothing"} : hex_bytes(value))};
-}
-
 // A mapping of the whole source sequence; destination may be empty.
 SourceMapping sequence_mapping(const std::string &source, const std::string &destination,
                                int line) {
@@ -63,63 +57,100 @@ SourceMapping sequence_mapping(const std::string &source, const std::string &des
     return mapping;
 }
 
-void add_map(const std::vector<std::string> &values, int line, std::vector<SourceMapping> &table) {
+// The sequences first..last: of one length, alike but in their last byte.
+std::vector<std::string> span(const std::string &first, const std::string &last) {
+    check_source(first);
+    if (last.size() != first.size() ||
+        last.compare(0, last.size() - 1, first, 0, first.size() - 1) != 0)
+        throw EntryError{"the sequences " + hex_bytes(first) + " and " + hex_bytes(last) +
+                         " differ before their last byte"};
+    const auto from = static_cast<unsigned char>(first.back());
+    const auto to = static_cast<unsigned char>(last.back());
+    if (to < from)
+        throw EntryError{"range ends at " + hex_bytes(last) + ", before its first sequence " +
+                         hex_bytes(first)};
+    std::vector<std::string> sources;
+    for (unsigned byte = from; byte <= to; ++byte) {
+        sources.push_back(first);
+        sources.back().back() = static_cast<char>(byte);
+    }
+    return sources;
+}
+
+void add_map(const std::vector<std::string> &values, int line, SourceTable &table) {
     expect_values("map", values, 2, "source, destination");
     if (values[1].empty())
         throw EntryError{"empty destination; a mapping that drops its source is a 'delete'"};
-    table.push_back(sequence_mapping(values[0], values[1], line));
+    table.mappings.push_back(sequence_mapping(values[0], values[1], line));
 }
 
-void add_delete(const std::vector<std::string> &values, int line,
-                std::vector<SourceMapping> &table) {
+void add_delete(const std::vector<std::string> &values, int line, SourceTable &table) {
     expect_values("delete", values, 1, "source");
-    table.push_back(sequence_mapping(values[0], std::string{}, line));
+    table.mappings.push_back(sequence_mapping(values[0], std::string{}, line));
 }
 
 // first..last map to destination, destination with its last byte plus 1, ...
-void add_range(const std::vector<std::string> &values, int line,
-               std::vector<SourceMapping> &table) {
+void add_range(const std::vector<std::string> &values, int line, SourceTable &table) {
     expect_values("range", values, 3, "first, last, destination of first");
-    check_single_byte(values[0], "the first byte");
-    check_single_byte(values[1], "the last byte");
+    const std::vector<std::string> sources = span(values[0], values[1]);
     const std::string &destination = values[2];
     if (destination.empty())
         throw EntryError{"empty destination in a range"};
     check_destination(destination);
-    const auto first = static_cast<unsigned char>(values[0][0]);
-    const auto last = static_cast<unsigned char>(values[1][0]);
-    if (last < first)
-        throw EntryError{"range ends at " + hex_bytes(values[1]) + ", before its first byte " +
-                         hex_bytes(values[0])};
     const auto base = static_cast<unsigned char>(destination.back());
-    if (base + (last - first) > 0xFF)
+    if (base + (sources.size() - 1) > 0xFF)
         throw EntryError{"range runs the last destination byte past 0xFF"};
-    for (unsigned byte = first; byte <= last; ++byte) {
-        std::string step = destination;
-        step.back() = static_cast<char>(base + (byte - first));
-        SourceMapping mapping{static_cast<unsigned char>(byte), INTL_MAP{}, line};
-        if (intl_map_cpdest_range(&mapping.map, step.c_str()) != 0)
-            throw EntryError{"destination " + hex_bytes(destination) + " is longer than 8 bytes"};
-        table.push_back(mapping);
+    std::string step = destination;
+    for (const std::string &source : sources) {
+        table.mappings.push_back(sequence_mapping(source, step, line));
+        step.back() = static_cast<char>(step.back() + 1);
+    }
+}
+
+// The bytes that the section's 'substitute' entries write.
+void add_substitution(const std::vector<std::string> &values, SourceTable &table) {
+    expect_values("substitution", values, 1, "the bytes");
+    if (!table.substitution.empty())
+        throw EntryError{"a second 'substitution' in the section"};
+    if (values[0].empty() || values[0].size() > 8)
+        throw EntryError{"a substitution is 1 to 8 bytes"};
+    check_destination(values[0]);
+    table.substitution = values[0];
+}
+
+// first (..last) become the section's substitution.
+void add_substitute(const std::vector<std::string> &values, int line, SourceTable &table) {
+    if (values.size() != 1)
+        expect_values("substitute", values, 2, "first, last");
+    if (table.substitution.empty())
+        throw EntryError{"'substitute' before the section's 'substitution'"};
+    for (const std::string &source : span(values[0], values.back())) {
+        table.mappings.push_back(sequence_mapping(source, table.substitution, line));
+        table.mappings.back().substituted = true;
     }
 }
 
 void add_entry(const std::string &name, const std::vector<std::string> &values, int line,
-               std::vector<SourceMapping> &table) {
+               SourceTable &table) {
     if (name == "map")
         add_map(values, line, table);
     else if (name == "range")
         add_range(values, line, table);
     else if (name == "delete")
         add_delete(values, line, table);
+    else if (name == "substitution")
+        add_substitution(values, table);
+    else if (name == "substitute")
+        add_substitute(values, line, table);
     else
-        throw EntryError{"unknown entry '" + name + "'; expected map, range or delete"};
+        throw EntryError{"unknown entry '" + name +
+                         "'; expected map, range, delete, substitution or substitute"};
 }
 
 // The table a section heading names, or null (with an error) for others.
-std::vector<SourceMapping> *table_for(TableSource &source, const std::string &section, int line,
-                                      Diagnostics &errors) {
-    std::optional<std::vector<SourceMapping>> *table = nullptr;
+SourceTable *table_for(TableSource &source, const std::string &section, int line,
+                       Diagnostics &errors) {
+    std::optional<SourceTable> *table = nullptr;
     if (section == "to server")
         table = &source.to_server;
     else if (section == "to display")
@@ -137,8 +168,8 @@ std::vector<SourceMapping> *table_for(TableSource &source, const std::string &se
 }
 
 // Reads the entries of one section into table (null: check them only).
-void read_section(LocFile &file, std::vector<SourceMapping> *table, Diagnostics &errors) {
-    std::vector<SourceMapping> ignored;
+void read_section(LocFile &file, SourceTable *table, Diagnostics &errors) {
+    SourceTable ignored;
     while (!errors.full()) {
         int line = 0;
         try {
@@ -166,6 +197,20 @@ void check_last_line(const std::string &text, Diagnostics &errors) {
 
 } // namespace
 
+std::vector<std::string> translated_alike(const SourceTable &table) {
+    std::vector<std::string> sources;
+    for (const SourceMapping &m : table.mappings) {
+        const std::string destination(reinterpret_cast<const char *>(m.map.dest_pattern),
+                                      static_cast<std::size_t>(m.map.dest_chars));
+        if (!m.substituted && !table.substitution.empty() && destination == table.substitution) {
+            sources.emplace_back(1, static_cast<char>(m.first));
+            sources.back().append(reinterpret_cast<const char *>(m.map.src_pattern),
+                                  static_cast<std::size_t>(m.map.src_left));
+        }
+    }
+    return sources;
+}
+
 TableSource read_table_source(const std::string &name, Diagnostics &errors) {
     TableSource source;
     try {
@@ -174,7 +219,7 @@ TableSource read_table_source(const std::string &name, Diagnostics &errors) {
         LocFile file(input);
         source.version = file.version();
         while (std::optional<std::string> section = file.next_section()) {
-            std::vector<SourceMapping> *table = table_for(source, *section, file.line(), errors);
+            SourceTable *table = table_for(source, *section, file.line(), errors);
             read_section(file, table, errors);
             if (errors.full())
                 return source;

@@ -19,16 +19,28 @@ struct SourceMapping {
     unsigned char first;
     INTL_MAP map;
     int line;
+    bool substituted = false; // written by a 'substitute' entry
+};
+
+// One section: its mappings, and the bytes its 'substitute' entries write
+// (empty when the section declares no substitution).
+struct SourceTable {
+    std::vector<SourceMapping> mappings;
+    std::string substitution;
 };
 
 struct TableSource {
     std::int32_t version = 0;
-    std::optional<std::vector<SourceMapping>> to_server;
-    std::optional<std::vector<SourceMapping>> to_display;
+    std::optional<SourceTable> to_server;
+    std::optional<SourceTable> to_display;
 };
 
 // Reads a source ("-": standard input); every problem found goes to errors.
 TableSource read_table_source(const std::string &name, Diagnostics &errors);
+
+// The sources of mappings that were not substituted yet give the bytes of
+// the substitution.
+std::vector<std::string> translated_alike(const SourceTable &table);
 
 } // namespace tool
 
