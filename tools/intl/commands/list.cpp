@@ -1,6 +1,6 @@
 // intl list: the compiled tables of the data directory, one pair a line.
 #include "home.h"
-#include "tables.h"
+#include "loaded_tables.h"
 #include "tool.h"
 
 #include <nlohmann/json.hpp>
