@@ -8,6 +8,8 @@
 // of the template owned by the harness, and a custom entry is one of the
 // harness's own. The output buffer is allocated at exactly the size the call
 // is given.
+#include "custom_routines.h"
+
 #include <intl.h>
 
 #include <climits>
@@ -29,42 +31,11 @@ void check(bool ok, const char *what) {
 
 constexpr size_t header_size = 4;
 constexpr size_t record_size = 36;
-constexpr INTL_INT custom_failure = -5;
-
-// The text of a custom routine's value: code 7 passes the pointer itself.
-size_t render_value(const char *fmt, void *value, size_t room) {
-    if (std::strcmp(fmt, "ptr") == 0)
-        return value == nullptr ? 0 : strnlen(static_cast<const char *>(value), room);
-    const auto *v = static_cast<const unsigned char *>(value);
-    return static_cast<size_t>(v[0] % 40);
-}
-
-// Honours the contract: sizing and writing agree.
-INTL_INT echo(const char *fmt, void *value, char *out) {
-    const size_t len = render_value(fmt, value, 64);
-    if (out != nullptr) {
-        if (std::strcmp(fmt, "ptr") == 0 && len > 0)
-            std::memcpy(out, value, len);
-        else
-            std::memset(out, 'e', len);
-        out[len] = '\0';
-    }
-    return static_cast<INTL_INT>(len);
-}
-
-INTL_INT fail(const char *, void *, char *out) {
-    return out == nullptr ? 3 : custom_failure;
-}
-
-INTL_INT empty(const char *, void *, char *out) {
-    if (out != nullptr)
-        out[0] = '\0';
-    return 0;
-}
 
 INTL_FMT customs[] = {
-    {INTL_T_INT, echo, "num"},     {INTL_T_PTR, echo, "ptr"},     {INTL_T_DOUBLE, echo, "dbl"},
-    {INTL_T_SHORT, fail, "no"},    {INTL_T_USHORT, empty, "nil"}, {9, echo, "bad"},
+    {INTL_T_INT, fuzz::echo, "num"},     {INTL_T_PTR, fuzz::echo, "ptr"},
+    {INTL_T_DOUBLE, fuzz::echo, "dbl"},  {INTL_T_SHORT, fuzz::fail, "no"},
+    {INTL_T_USHORT, fuzz::empty, "nil"}, {9, fuzz::echo, "bad"},
     {INTL_T_INT, nullptr, "none"},
 };
 constexpr size_t custom_count = sizeof customs / sizeof customs[0];

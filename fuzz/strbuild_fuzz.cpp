@@ -20,6 +20,8 @@
 // string, and a skipped specifier still takes its stars, so the number read
 // is not bounded by the 20 records: the formats string is cut where it would
 // ask for more values than the harness passes.
+#include "custom_routines.h"
+
 #include <intl.h>
 
 #include <cstdarg>
@@ -43,7 +45,6 @@ void check(bool ok, const char *what) {
 constexpr size_t span = 0x8000; // addresses per mapping
 constexpr size_t guard = 64;    // zero bytes after the last text
 constexpr size_t cell = 16;     // 9 letters and 7 zero bytes
-constexpr INTL_INT custom_failure = -5;
 
 // Mapping i starts at an address whose low 32 bits are 0 (positive ints) or
 // 0xFFFF8000 (negative ints), high in the address space where the
@@ -79,42 +80,19 @@ void *argument(const uint8_t *bytes, size_t avail, int k) {
     return regions[v >> 15] + (v & 0x7ff8);
 }
 
-// Custom routines, named by the entries they are installed under. A value of
-// type 7 is the pointer itself; any other points at the record's union.
-INTL_INT echo(const char *fmt, void *value, char *out) {
-    const bool pointer = fmt[0] == 'P' || fmt[0] == '\0';
-    size_t len;
-    if (pointer)
-        len = value == nullptr ? 0 : strnlen(static_cast<const char *>(value), 64);
-    else
-        len = *static_cast<const unsigned char *>(value) % 50;
-    if (out != nullptr) {
-        if (pointer)
-            std::memcpy(out, value, len);
-        else
-            std::memset(out, '#', len);
-        out[len] = '\0';
-    }
-    return static_cast<INTL_INT>(len);
-}
-
-INTL_INT fail(const char *, void *, char *out) {
-    return out == nullptr ? 1 : custom_failure;
-}
-
 struct Custom {
     const char *name;
     INTL_INT argtype;
     INTL_CONVERT routine;
 };
 const Custom customs[] = {
-    {"amount", INTL_T_INT, echo}, {"S16", INTL_T_SHORT, echo},
-    {"U16", INTL_T_USHORT, echo}, {"U32", INTL_T_UINT, echo},
-    {"I32", INTL_T_LONG, echo},   {"U64", INTL_T_ULONG, echo},
-    {"Ptr", INTL_T_PTR, echo},    {"real", INTL_T_DOUBLE, echo},
-    {"", INTL_T_PTR, echo},       {"abcdefghijklmnopqrst", INTL_T_INT, echo},
-    {"Lf", INTL_T_DOUBLE, echo},  {"bad", 9, echo},
-    {"amount", INTL_T_INT, fail}, {"Oops", INTL_T_INT, fail},
+    {"amount", INTL_T_INT, fuzz::echo}, {"S16", INTL_T_SHORT, fuzz::echo},
+    {"U16", INTL_T_USHORT, fuzz::echo}, {"U32", INTL_T_UINT, fuzz::echo},
+    {"I32", INTL_T_LONG, fuzz::echo},   {"U64", INTL_T_ULONG, fuzz::echo},
+    {"Ptr", INTL_T_PTR, fuzz::echo},    {"real", INTL_T_DOUBLE, fuzz::echo},
+    {"", INTL_T_PTR, fuzz::echo},       {"abcdefghijklmnopqrst", INTL_T_INT, fuzz::echo},
+    {"Lf", INTL_T_DOUBLE, fuzz::echo},  {"bad", 9, fuzz::echo},
+    {"amount", INTL_T_INT, fuzz::fail}, {"Oops", INTL_T_INT, fuzz::fail},
 };
 constexpr INTL_INT custom_count = sizeof customs / sizeof customs[0];
 INTL_CVTLIST *cvtlist;

@@ -356,9 +356,10 @@ INTL_INT intl_fmtinstall(INTL_CVTLIST *cvtlist, const char *fmt, INTL_INT argtyp
                          INTL_CONVERT conversion);
 /* The cvtspec of a standard record (custom null) is one C conversion and
  * nothing else: "%", any flags, a width, a point and precision, "h" or "l",
- * the letter, with only the flags and size C defines for that letter
- * ("%-+5d" and "%#-8x" are rendered; "%#c", "%0s", "%hf", "%lld" give -19),
- * and as many "*" as numstars.
+ * the letter, and as many "*" as numstars ("%-+5d", "%#-8x" and "%hc" are
+ * rendered, flags and sizes that C leaves undefined for the letter as the C
+ * library renders them; "%lld", "%Lf" and "%d%s" give -19). A count ("%n"
+ * with any flags, width, precision and size) stores 0 and renders nothing.
  *
  * Fills the template text (NUL-terminated; intl__strblist: textlen bytes)
  * from the numargs records: placeholder %N! takes arglist[N - 1]. Returns

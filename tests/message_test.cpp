@@ -184,7 +184,8 @@ std::string c_library(const std::string &spec, std::vector<INTL_INT> stars, T va
 }
 
 // Integers, characters, texts and f numbers are rendered without the C
-// library, byte for byte as snprintf renders them (ties of f too).
+// library, byte for byte as snprintf renders them (ties of f too); flags and
+// sizes that C leaves undefined for a letter render as the C library chooses.
 TEST(Formatter, RendersAsSnprintfDoes) {
     std::mt19937 random(20261207);
     const std::string long_text(300, 'x');
@@ -197,7 +198,7 @@ TEST(Formatter, RendersAsSnprintfDoes) {
     for (int round = 0; round < 40000; ++round) {
         const char letter = "diuoxXcsf"[random() % 9];
         const bool is_text = letter == 'c' || letter == 's', is_signed = std::strchr("dic", letter);
-        const std::string flags = is_text ? "-+ " : std::strchr("oxXf", letter) ? "-+ 0#" : "-+ 0";
+        const std::string flags = "-+ 0#";
         std::string spec = "%";
         for (int i = static_cast<int>(random() % 5); i > 0; --i)
             spec += flags[random() % flags.size()];
@@ -210,7 +211,8 @@ TEST(Formatter, RendersAsSnprintfDoes) {
             spec.append(".").append(std::to_string(random() % (letter == 'f' ? 20 : 400)));
         else if (random() % 2 == 0)
             stars.push_back(precisions[random() % 7]), spec += ".*";
-        const char size = is_text ? 0 : "\0\0hl"[random() % 4 | (letter == 'f')];
+        // No "l" for texts: a wide text is not what the record points to.
+        const char size = "\0\0hl"[random() % (is_text ? 3 : 4)];
         spec.append(size != 0, size) += letter;
 
         INTL_ARGVAL rec = arg(spec.c_str(), INTL_T_PTR, texts[random() % 5], stars);
@@ -283,24 +285,32 @@ TEST(Formatter, WhatTheDifferentialTestLeavesOut) {
         {one("%d%s", 1), "=-19"}, {one("%d ", 1), "=-19"}, {one("%*d", 1), "=-19"}, {one("%d", 1, {3}), "=-19"},
         {one("%s", 1), "=-19"}, {one("%p", 1), "=-19"}, {one("%d", 1.0), "=-19"}, {one("%e", "x"), "=-19"},
         {one("d", 1), "=-19"}, {one("%%", 1), "=-19"}, {one("%y", 1), "=-19"}, {one("%5", 1), "=-19"},
-        {one("%hhd", 1), "=-19"}, {one("%5555555555555555555d", 1), "=-19"}, {one("%#c", 1), "=-19"},
-        {one("%#d", 1), "=-19"}, {one("%hc", 1), "=-19"}, {one("%lld", 1), "=-19"}, {one("%Lf", 1.0), "=-19"},
-        {one("%hf", 1.0), "=-19"}, {one("%0s", "x"), "=-19"}, {one("%lp", "x"), "=-19"},
-        {one("%-n", nullptr), "=-19"}, {one("%5*d", 1, {1}), "=-19"}, {one("%*5d", 1, {1}), "=-19"},
+        {one("%hhd", 1), "=-19"}, {one("%5555555555555555555d", 1), "=-19"}, {one("%lld", 1), "=-19"},
+        {one("%Lf", 1.0), "=-19"}, {one("%5*d", 1, {1}), "=-19"}, {one("%*5d", 1, {1}), "=-19"},
+        // Flags and sizes that C leaves undefined for the letter are the C
+        // library's to render.
+        {one("%hc", 'A' + 0x100), c_library("%hc", {}, 'A' + 0x100)}, {one("%hp", bogus), c_library("%hp", {}, bogus)},
+        {one("%hE", 1.5), c_library("%hE", {}, 1.5)}, {one("%hG", 2.5), c_library("%hG", {}, 2.5)},
+        {one("%0*.356c", 'c', {5}), c_library("%0*.356c", {5}, 'c')}, {one("%014hc", 'c'), c_library("%014hc", {}, 'c')},
+        {one("%#x", 0), c_library("%#x", {}, 0)}, {one("%#d", 1), c_library("%#d", {}, 1)},
+        {one("%0s", "x"), c_library("%0s", {}, "x")}, {one("%#.0hf", 2.5), c_library("%#.0hf", {}, 2.5)},
+        {one("%-lp", bogus), c_library("%-lp", {}, bogus)},
         // clang-format on
     });
     EXPECT_EQ(one("%.1200g", 5e-324, {}, 800).size(), 757u);
 
-    // Counts store 0; only renderings longer than any number allocate.
-    int ints[2] = {99, 99};
+    // Counts store 0 in the width of their size letter, whatever their flags,
+    // width and precision; only renderings longer than any number allocate.
+    int ints[3] = {99, 99, 99};
     short shorts[2] = {99, 99};
     long longs[2] = {99, 99};
-    EXPECT_EQ(format("a%1!b%2!c%3!d%4!e",
+    EXPECT_EQ(format("a%1!b%2!c%3!d%4!e%5!f%6!",
                      {arg("%n", INTL_T_PTR, ints), arg("%hn", INTL_T_PTR, shorts),
-                      arg("%ln", INTL_T_PTR, longs), arg("%n", INTL_T_PTR, nullptr)}),
-              "abcde");
-    EXPECT_EQ(ints[0] + shorts[0] + longs[0], 0);
-    EXPECT_EQ(ints[1] + shorts[1] + longs[1], 3 * 99); // each wrote its own width only
+                      arg("%0ln", INTL_T_PTR, longs), arg("%n", INTL_T_PTR, nullptr),
+                      arg("%-13n", INTL_T_PTR, ints + 1), arg("%-.*n", INTL_T_PTR, ints + 2, {9})}),
+              "abcdef");
+    EXPECT_EQ(ints[0] + ints[1] + ints[2] + shorts[0] + longs[0], 0);
+    EXPECT_EQ(shorts[1] + longs[1], 2 * 99); // each wrote its own width only
     allocation_calls = 0;
     fail_allocations = true;
     const std::string wide = one("%300e", 1.0, {}, 400), narrow = one("%e", 1.0);
@@ -353,7 +363,8 @@ TEST(Builder, ChecksAndGrammarWithoutAConversionList) {
         skipped += "%*)";
     for (int i = 0; i < 20; ++i)
         twenty += "%d";
-    int count = 99;
+    int counts[4] = {99, 99, 99, 99};
+    long long_count = 99;
     check({
         // clang-format off
         {empty(nullptr, 0, nullptr), "=-33"}, {empty("x", 0, nullptr), "=-28"}, {empty("", 8, nullptr), "=-33"},
@@ -366,7 +377,13 @@ TEST(Builder, ChecksAndGrammarWithoutAConversionList) {
         {build(nullptr, "%1!", "%hd", 0x12345), "9029"}, {build(nullptr, "%1!", "%hu", -1), "65535"},
         {build(nullptr, "%1!", "%ld", static_cast<long>(0x100000005LL)), "5"},
         {build(nullptr, "%1!", "%lx", static_cast<unsigned long>(0x1FFFFFFFFULL)), "ffffffff"},
-        {build(nullptr, "a%1!", "%n", &count), "a"},
+        {build(nullptr, "a%1!", "%n", &counts[0]), "a"}, {build(nullptr, "a%1!b", "%-13n", &counts[1]), "ab"},
+        {build(nullptr, "%1!", "%#n", &counts[2]), ""}, {build(nullptr, "%1!", "%-.n", &counts[3]), ""},
+        {build(nullptr, "%1!", "%0ln", &long_count), ""},
+        {build(nullptr, "%1!", "%hc", 'A' + 0x100), c_library("%hc", {}, 'A')},
+        {build(nullptr, "%1!", "%014hc", 'c'), c_library("%014hc", {}, 'c')},
+        {build(nullptr, "%1!", "%0*.356c", 5, 'c'), c_library("%0*.356c", {5}, 'c')},
+        {build(nullptr, "%1!", "%hG", 2.5), c_library("%hG", {}, 2.5)},
         // Unknown letters are passed over where they stand and take no value,
         // though their stars were taken, however many there are.
         {build(nullptr, "%1!", "%y%d", 7), "7"}, {build(nullptr, "%1!", "%Lf%d", 7), "7"},
@@ -383,7 +400,7 @@ TEST(Builder, ChecksAndGrammarWithoutAConversionList) {
         {with_twenty("%1!", twenty + "%%"), "=-7"}, {with_twenty("%1!", twenty + "%"), "=-7"},
         // clang-format on
     });
-    EXPECT_EQ(count, 0);
+    EXPECT_EQ(counts[0] + counts[1] + counts[2] + counts[3] + long_count, 0);
 }
 
 TEST(Builder, CustomListsAndSpecifiersAndCountedStrings) {

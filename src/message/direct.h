@@ -1,5 +1,6 @@
-// Internal header of the message builder: the caller's output buffer, and
-// the conversions that the formatter writes into it without the C library.
+// Internal header of the message builder: the caller's output buffer, a
+// field and its padding, and the conversions that the formatter writes into
+// it without the C library.
 #ifndef INTL_MESSAGE_DIRECT_H
 #define INTL_MESSAGE_DIRECT_H
 
@@ -48,13 +49,45 @@ inline std::int64_t integer_of(const INTL_ARGVAL &arg) {
     }
 }
 
-// What render_direct returns for a conversion it leaves to snprintf.
+// Flags, width and precision once the star values are in, as C applies
+// them: a negative width is the '-' flag, a negative precision none at all.
+struct Field {
+    unsigned flags = 0;
+    std::size_t width = 0;
+    std::int64_t precision = -1; // none
+
+    bool has(Flag flag) const { return (flags & flag) != 0; }
+};
+
+// A field's content before padding: a sign or base prefix, the zeros that
+// a precision asks for, then the digits or the text.
+struct Body {
+    std::string_view prefix;
+    std::size_t zeros = 0;
+    std::string_view text;
+};
+
+// Writes body padded to the field's width at the output position, padding
+// with zeros after the prefix when pad_zeros, and without advancing; the
+// length written, or INTL_E_OVERFLOW when it would not fit.
+INTL_INT put_field(const Output &out, const Field &field, const Body &body, bool pad_zeros);
+
+// Writes the decimal digits of value before end; the first of them.
+char *put_decimal(std::uint64_t value, char *end);
+
+// What render_direct and put_fixed return for a conversion they leave to
+// snprintf.
 constexpr INTL_INT needs_snprintf = 1;
 
-// Renders a record that read_cvtspec accepted, when it is an integer, a
-// narrow character or a non-null narrow text, exactly as snprintf would;
+// Renders a record that the formatter accepted, when C defines its flags
+// and size and it is an integer, a narrow character, a non-null narrow text
+// or a fixed-point number that put_fixed takes, exactly as snprintf would;
 // 0, INTL_E_OVERFLOW, or needs_snprintf for every other conversion.
 INTL_INT render_direct(Output &out, const INTL_ARGVAL &arg, const Specifier &parsed);
+
+// Renders an f conversion of a finite value whose scaled digits fit 64 bits,
+// under round-to-nearest; 0, INTL_E_OVERFLOW or needs_snprintf.
+INTL_INT put_fixed(Output &out, double value, const Field &field);
 
 } // namespace intl::message
 

@@ -12,12 +12,16 @@
 
 namespace {
 
+using intl::message::Direct;
 using intl::message::Family;
 using intl::message::Flag;
 using intl::message::integer_of;
 using intl::message::is_value_type;
+using intl::message::LetterFacts;
+using intl::message::Minimum;
 using intl::message::Output;
 using intl::message::Specifier;
+using intl::message::takes;
 
 // Placeholder numbers stop taking digits once they exceed this.
 constexpr INTL_INT placeholder_digits_limit = 20;
@@ -94,56 +98,6 @@ INTL_INT render_custom(Output &out, const INTL_ARGVAL &arg) {
     return 0;
 }
 
-bool suits(Family family, INTL_INT value_type) {
-    switch (family) {
-    case Family::floating:
-        return value_type == INTL_T_DOUBLE;
-    case Family::signed_int:
-    case Family::unsigned_int:
-        return value_type >= INTL_T_SHORT && value_type <= INTL_T_ULONG;
-    case Family::pointer:
-        return value_type == INTL_T_PTR;
-    default:
-        return false;
-    }
-}
-
-// The flags and size letters that C defines for a conversion letter; with
-// any other, what snprintf makes of the value is anybody's guess.
-struct Defined {
-    unsigned flags;
-    std::string_view sizes;
-};
-
-constexpr Defined defined_for(char conversion) {
-    constexpr unsigned sided = Flag::minus | Flag::plus | Flag::space;
-    switch (conversion) {
-    case 'd':
-    case 'i':
-    case 'u':
-        return {sided | Flag::zero, "hl"};
-    case 'o':
-    case 'x':
-    case 'X':
-        return {sided | Flag::zero | Flag::hash, "hl"};
-    case 'c':
-    case 's':
-        return {sided, "l"};
-    case 'p':
-        return {sided, ""};
-    case 'n':
-        return {0, "hl"};
-    default: // the floating-point letters
-        return {sided | Flag::zero | Flag::hash, "l"};
-    }
-}
-
-bool defined_in_c(const Specifier &parsed) {
-    const Defined defined = defined_for(parsed.conversion);
-    return (parsed.flags & ~defined.flags) == 0 &&
-           (parsed.size == '\0' || defined.sizes.find(parsed.size) != std::string_view::npos);
-}
-
 // The record's specifier text after its "%"; a NUL met by the scan is
 // taken as the conversion and refused.
 constexpr std::string_view body_of(const INTL_ARGVAL &arg) {
@@ -152,13 +106,13 @@ constexpr std::string_view body_of(const INTL_ARGVAL &arg) {
 
 // False unless the record's text is one terminated C conversion whose stars
 // and value the record supplies, since snprintf would otherwise read
-// arguments it was never given.
+// arguments it was never given. Flags and sizes that C leaves undefined for
+// the letter pass: the C library renders them as it chooses.
 bool well_formed(const INTL_ARGVAL &arg, const Specifier &parsed) {
     const std::size_t end = parsed.length + 1;
-    return arg.cvtspec[0] == '%' && parsed.complete &&
-           suits(intl::message::family_of(parsed.conversion), arg.value_type) &&
+    return arg.cvtspec[0] == '%' && parsed.complete && takes(parsed.facts(), arg.value_type) &&
            parsed.stars == arg.numstars && end < body_of(arg).size() &&
-           arg.cvtspec[end + 1] == '\0' && defined_in_c(parsed);
+           arg.cvtspec[end + 1] == '\0';
 }
 
 // Whether the specifier's width or literal precision alone makes the text
@@ -166,31 +120,22 @@ bool well_formed(const INTL_ARGVAL &arg, const Specifier &parsed) {
 // point, memory) in proportion to these numbers before its length can be
 // refused, so "%2147483647d" is refused up front, as a star value of that
 // size is; so is a negative star width, a left-justified field as long as
-// its magnitude. A precision sets a minimum length only for integers, for
-// non-null pointers and for finite floating values under f, e and E (and g,
-// G with the '#' flag); elsewhere it may be larger than the text.
+// its magnitude. A precision sets a minimum length only where the letter's
+// facts say so; elsewhere it may be larger than the text.
 bool too_long(const Output &out, const INTL_ARGVAL &arg, const Specifier &parsed) {
     if (parsed.width.value > out.left - 1 || (parsed.width.star && -arg.stars[0] > out.left - 1))
         return true;
     if (parsed.precision.value <= out.left - 1)
         return false;
-    switch (parsed.conversion) {
-    case 'd':
-    case 'i':
-    case 'o':
-    case 'u':
-    case 'x':
-    case 'X':
+    const LetterFacts &facts = parsed.facts();
+    switch (facts.minimum) {
+    case Minimum::always:
         return true;
-    case 'p':
+    case Minimum::non_null:
         return arg.value.ptr_val != nullptr;
-    case 'f':
-    case 'e':
-    case 'E':
-        return std::isfinite(arg.value.doubleval);
-    case 'g':
-    case 'G':
-        return (parsed.flags & Flag::hash) != 0 && std::isfinite(arg.value.doubleval);
+    case Minimum::finite:
+        return std::isfinite(arg.value.doubleval) &&
+               (!facts.significant_digits || (parsed.flags & Flag::hash) != 0);
     default:
         return false;
     }
@@ -207,7 +152,7 @@ constexpr std::string_view g_precision_cap_text = "1100";
 // precision above the cap a copy with the cap in its place (fewer digits,
 // so the copy fits the field).
 const char *format_text(const INTL_ARGVAL &arg, const Specifier &parsed, char (&copy)[21]) {
-    if (parsed.conversion != 'g' && parsed.conversion != 'G')
+    if (!parsed.facts().significant_digits)
         return arg.cvtspec;
     if ((parsed.flags & Flag::hash) != 0 || parsed.precision.value <= g_precision_cap)
         return arg.cvtspec;
@@ -245,12 +190,13 @@ int format_value(Scratch &buf, const INTL_ARGVAL &arg, const Specifier &parsed) 
     const bool is_long = parsed.size == 'l';
     char copy[sizeof arg.cvtspec];
     const char *fmt = format_text(arg, parsed, copy);
-    switch (intl::message::family_of(parsed.conversion)) {
+    const Family family = parsed.facts().family;
+    switch (family) {
     case Family::floating:
         return format_with_stars(buf, arg, fmt, arg.value.doubleval);
     case Family::pointer:
-        if (parsed.conversion == 'p')
-            return format_with_stars(buf, arg, fmt, arg.value.ptr_val);
+        return format_with_stars(buf, arg, fmt, arg.value.ptr_val);
+    case Family::text:
         if (is_long)
             return format_with_stars(buf, arg, fmt,
                                      static_cast<const wchar_t *>(arg.value.ptr_val));
@@ -261,9 +207,9 @@ int format_value(Scratch &buf, const INTL_ARGVAL &arg, const Specifier &parsed) 
             return format_with_stars(buf, arg, fmt, static_cast<unsigned long>(value));
         return format_with_stars(buf, arg, fmt, static_cast<unsigned>(value));
     }
-    default: {
+    default: { // signed integers and characters; counts never come here
         const auto value = static_cast<std::int32_t>(integer_of(arg));
-        if (is_long && parsed.conversion == 'c')
+        if (is_long && family == Family::character)
             return format_with_stars(buf, arg, fmt, static_cast<wint_t>(value));
         if (is_long)
             return format_with_stars(buf, arg, fmt, static_cast<long>(value));
@@ -305,27 +251,16 @@ void store_count(const INTL_ARGVAL &arg, char size) {
         *static_cast<int *>(target) = 0;
 }
 
-// A conversion letter alone ("%d", "%s", "%f") with a value of its type, the
-// common case, needs none of the checks that flags, width, precision, size
-// and stars call for; false for any other record.
+// A conversion letter alone ("%d", "%s", "%f") that the library renders
+// itself, with a value of its type, the common case, needs none of the checks
+// that flags, width, precision, size and stars call for; false for any other
+// record.
 bool is_bare(const INTL_ARGVAL &arg) {
     if (arg.numstars != 0 || arg.cvtspec[0] != '%' || arg.cvtspec[2] != '\0')
         return false;
-    switch (arg.cvtspec[1]) {
-    case 'd':
-    case 'i':
-    case 'u':
-    case 'o':
-    case 'x':
-    case 'X':
-        return arg.value_type >= INTL_T_SHORT && arg.value_type <= INTL_T_ULONG;
-    case 's':
-        return arg.value_type == INTL_T_PTR && arg.value.ptr_val != nullptr;
-    case 'f':
-        return arg.value_type == INTL_T_DOUBLE;
-    default:
-        return false;
-    }
+    const LetterFacts &facts = intl::message::facts_of(arg.cvtspec[1]);
+    return facts.direct != Direct::none && takes(facts, arg.value_type) &&
+           (facts.family != Family::text || arg.value.ptr_val != nullptr);
 }
 
 // Renders directly where the library can, through snprintf otherwise.
@@ -352,8 +287,8 @@ INTL_INT render_bare(Output &out, const INTL_ARGVAL &arg) {
     Specifier parsed;
     parsed.complete = true;
     parsed.conversion = arg.cvtspec[1];
-    return parsed.conversion == 's' ? render_text(out, arg, parsed)
-                                    : render_parsed(out, arg, parsed);
+    return parsed.facts().family == Family::text ? render_text(out, arg, parsed)
+                                                 : render_parsed(out, arg, parsed);
 }
 
 INTL_INT render_standard(Output &out, const INTL_ARGVAL &arg) {
@@ -374,13 +309,15 @@ INTL_INT render_standard(Output &out, const INTL_ARGVAL &arg) {
     // seconds of padding.
     if (parsed.width.star && arg.stars[0] == INT32_MIN)
         return INTL_E_FORMATSYNTAX;
-    if (parsed.conversion == 'n') {
+    // Whatever its flags, width and precision, a count renders nothing.
+    const Family family = parsed.facts().family;
+    if (family == Family::count) {
         store_count(arg, parsed.size);
         return 0;
     }
     if (too_long(out, arg, parsed))
         return INTL_E_OVERFLOW;
-    if (parsed.conversion == 's' && arg.numstars == 0 && arg.value.ptr_val != nullptr)
+    if (family == Family::text && arg.numstars == 0 && arg.value.ptr_val != nullptr)
         return render_text(out, arg, parsed);
     return render_parsed(out, arg, parsed);
 }

@@ -33,19 +33,6 @@ class Values {
     va_list ap_;
 };
 
-// The first c within len bytes at str, NULs included, with the count of bytes
-// from it to the end of the range in remain_len; null and 0 when there is none.
-const char *intl__nonull_strchr(const char *str, char c, INTL_INT len, INTL_INT *remain_len) {
-    const void *found = len > 0 ? std::memchr(str, c, static_cast<std::size_t>(len)) : nullptr;
-    if (found == nullptr) {
-        *remain_len = 0;
-        return nullptr;
-    }
-    const auto *at = static_cast<const char *>(found);
-    *remain_len = len - static_cast<INTL_INT>(at - str);
-    return at;
-}
-
 int intl__ispunct(char ch) {
     return ch == '\0' || punctuations.find(ch) != std::string_view::npos;
 }
@@ -53,28 +40,14 @@ int intl__ispunct(char ch) {
 // True when the template holds a "%" that is not half of a "%%" pair, so that
 // it needs values at all.
 bool has_placeholder(const char *text, INTL_INT textlen) {
-    INTL_INT left = textlen;
-    const char *at = text;
-    while ((at = intl__nonull_strchr(at, '%', left, &left)) != nullptr) {
-        if (left < 2 || at[1] != '%')
+    std::string_view rest(text, textlen > 0 ? static_cast<std::size_t>(textlen) : 0);
+    for (;;) {
+        rest.remove_prefix(intl::message::find_percent(rest));
+        if (rest.empty())
+            return false;
+        if (rest.size() < 2 || rest[1] != '%')
             return true;
-        at += 2;
-        left -= 2;
-    }
-    return false;
-}
-
-// The value type a standard conversion stores, by its letter and size.
-INTL_INT standard_type(Family family, char size) {
-    switch (family) {
-    case Family::floating:
-        return INTL_T_DOUBLE;
-    case Family::unsigned_int:
-        return size == 'h' ? INTL_T_USHORT : size == 'l' ? INTL_T_ULONG : INTL_T_UINT;
-    case Family::signed_int:
-        return size == 'h' ? INTL_T_SHORT : size == 'l' ? INTL_T_LONG : INTL_T_INT;
-    default:
-        return INTL_T_PTR;
+        rest.remove_prefix(2);
     }
 }
 
@@ -181,21 +154,21 @@ class FormatsReader {
         if (!parsed.complete)
             return {Outcome::ended};
         rest_.remove_prefix(parsed.length);
-        const Family family = intl::message::family_of(parsed.conversion);
+        const Family family = parsed.facts().family;
         if (family == Family::percent) {
             rest_.remove_prefix(1);
             return {Outcome::skipped};
         }
         if (family == Family::other)
             return cvtlist_ != nullptr ? read_custom(rec) : Step{Outcome::skipped};
-        return read_standard(rec, at_percent.substr(0, parsed.length + 2), family, parsed.size);
+        return read_standard(rec, at_percent.substr(0, parsed.length + 2), parsed);
     }
 
-    Step read_standard(INTL_ARGVAL &rec, std::string_view text, Family family, char size) {
+    Step read_standard(INTL_ARGVAL &rec, std::string_view text, const Specifier &parsed) {
         if (!intl::copy_text(rec.cvtspec, text))
             return {Outcome::ended, INTL_E_FORMATSYNTAX};
         rest_.remove_prefix(1);
-        rec.value_type = standard_type(family, size);
+        rec.value_type = intl::message::stored_type(parsed.facts(), parsed.size);
         pull_value(values_, rec);
         return {Outcome::filled};
     }
