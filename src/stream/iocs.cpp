@@ -87,9 +87,9 @@ INTL_INT items_in_file(const INTL_IOCS *s, INTL_INT size, INTL_INT count) {
 // Reads up to `count` items of `size` bytes (at most the buffer's size) to
 // `to`: the buffered bytes, then the rest straight from the descriptor.
 // Only the items the file is known to hold are asked for, so that no byte
-// of an item that never completes lands in the caller's memory; should the
-// file be cut meanwhile, the bytes of the incomplete item go back to the
-// buffer. Returns the whole items read.
+// of an item that never completes lands in the caller's memory; only a file
+// cut during the read can leave such bytes there, and they go back to the
+// buffer as well. Returns the whole items read.
 INTL_INT read_direct(INTL_BYTE *to, INTL_INT size, INTL_INT count, INTL_IOCS *s) {
     count = items_in_file(s, size, count);
     if (count == 0)
