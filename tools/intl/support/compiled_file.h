@@ -1,38 +1,22 @@
-// Table sources: localization files whose [to server] and [to display]
-// sections list the mappings of a compiled translation file.
-#ifndef INTL_TOOL_TABLE_SOURCE_H
-#define INTL_TOOL_TABLE_SOURCE_H
+// From the mappings of a table source to the bytes of a compiled
+// translation file: the engine's lists, then the file's encoding.
+#ifndef INTL_TOOL_COMPILED_FILE_H
+#define INTL_TOOL_COMPILED_FILE_H
 
 #include "diagnostics.h"
+#include "table_source.h"
 
 #include <intl.h>
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace tool {
 
-// One mapping as the source gave it: the first source byte names its list.
-struct SourceMapping {
-    unsigned char first;
-    INTL_MAP map;
-    int line;
-};
-
-struct TableSource {
-    std::int32_t version = 0;
-    std::optional<std::vector<SourceMapping>> to_server;
-    std::optional<std::vector<SourceMapping>> to_display;
-};
-
 // The 256 lists of one table, each in the engine's order.
 using TableLists = std::array<std::vector<INTL_MAP>, 256>;
-
-// Reads a source ("-": standard input); every problem found goes to errors.
-TableSource read_table_source(const std::string &name, Diagnostics &errors);
 
 // Sorts mappings into lists, duplicates going to errors. A list may hold
 // more than 255 mappings: this library's engine walks lists of any length.

@@ -1,7 +1,7 @@
 // A compiled translation file loaded through intl_xlatesize and
 // intl_load_xlate, and the options that name it.
-#ifndef INTL_TOOL_TABLES_H
-#define INTL_TOOL_TABLES_H
+#ifndef INTL_TOOL_LOADED_TABLES_H
+#define INTL_TOOL_LOADED_TABLES_H
 
 #include <CLI/CLI.hpp>
 #include <intl.h>

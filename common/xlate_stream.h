@@ -11,8 +11,8 @@
 
 namespace intl_stream {
 
-// A mapping's source and destination hold at most this many bytes.
-inline constexpr std::size_t longest_mapping = 8;
+// A mapping's destination holds at most this many bytes.
+inline constexpr std::size_t longest_mapping = sizeof(INTL_MAP::dest_pattern);
 
 // What one intl_xlate call gave.
 struct Step {

@@ -1,5 +1,5 @@
 // LoadedTables and the options that name a compiled translation file.
-#include "tables.h"
+#include "loaded_tables.h"
 
 #include "home.h"
 #include "tool.h"

@@ -1,5 +1,5 @@
 // intl dump: prints a loaded table with the library's own dump.
-#include "tables.h"
+#include "loaded_tables.h"
 #include "tool.h"
 
 #include <iostream>

@@ -1,4 +1,5 @@
 // intl compile SOURCE -o FILE: the table compiler.
+#include "compiled_file.h"
 #include "output.h"
 #include "table_source.h"
 #include "tool.h"

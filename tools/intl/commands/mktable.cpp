@@ -10,13 +10,13 @@
 #include "bytes.h"
 #include "output.h"
 #include "tool.h"
-#include "xlate_stream.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iconv.h>
+#include <intl.h>
 #include <iostream>
 #include <map>
 #include <sstream>
@@ -25,7 +25,10 @@ namespace tool {
 
 namespace {
 
-using intl_stream::longest_mapping;
+// The bytes a compiled mapping holds on either side: its first source byte
+// and src_pattern, or dest_pattern.
+constexpr std::size_t longest_mapping = sizeof(INTL_MAP::dest_pattern);
+static_assert(1 + sizeof(INTL_MAP::src_pattern) == longest_mapping);
 
 struct MktableOptions {
     std::string client;

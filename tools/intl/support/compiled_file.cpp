@@ -1,6 +1,6 @@
 // sort_into_lists and encode_compiled: from source mappings to the bytes of
 // a compiled translation file, the same on every platform.
-#include "table_source.h"
+#include "compiled_file.h"
 
 #include "bytes.h"
 

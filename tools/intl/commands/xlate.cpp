@@ -1,7 +1,7 @@
 // intl xlate: translates files or standard input through a loaded table,
 // block by block, the way iconv(1) converts.
+#include "loaded_tables.h"
 #include "output.h"
-#include "tables.h"
 #include "tool.h"
 #include "xlate_stream.h"
 
