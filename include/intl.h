@@ -153,11 +153,23 @@ void comn_cfree(void *ptr);
 /* Installation directory                                                    */
 
 /* Sets (or with null or "" clears) the process-wide override; at most 511
- * characters, else -42. Not thread-safe: see "Threads" above. */
+ * characters, else -42. Not thread-safe: see "Threads" above.
+ *
+ * The data directory (the one holding charsets/ and locale/) is named by
+ * the installed package: `pkg-config --variable=datadir intl_r`, or
+ * intl_r_DATADIR after find_package(intl_r). A client builds it in and
+ * makes this one call before loading tables, since without it the lookup
+ * asks only $KORVAN and the user korvan (and fails with -156 without them):
+ *
+ *     cc app.c -DAPP_INTL_DATADIR="\"$(pkg-config --variable=datadir intl_r)\"" ...
+ *     intl_sethome(APP_INTL_DATADIR);
+ */
 INTL_INT intl_sethome(const char *path);
 
-/* Writes the installation directory into buf and returns its length: the
- * override, else $KORVAN, else the home directory of the user "korvan". */
+/* Writes the installation directory into buf (buflen bytes, terminator
+ * included) and returns its length, not 1: the override, else $KORVAN, else
+ * the home directory of the user "korvan". -7 when buf is too small; buf is
+ * untouched on any failure. */
 INTL_INT intl_home(char *buf, INTL_INT buflen);
 
 /* Copies the value of envvar into buf; returns its length, 0 when unset. */
@@ -201,35 +213,41 @@ INTL_INT intl_iocsfclose(INTL_IOCS *intl_iocs);
 /* ------------------------------------------------------------------------ */
 /* Localization files                                                        */
 
+/* The reader's record, one per open file. The caller allocates it (no
+ * preparation needed: intl_fopen clears it), passes it to every call and
+ * never writes it; the fields are for reading. The file syntax is in
+ * intl-files(5). */
 typedef struct intl_locfile {
     INTL_INT version;        /* 100 * major + 10 * minor + patch; default 420 */
-    INTL_INT linenum;        /* lines read so far */
+    INTL_INT linenum;        /* lines read so far: the number of the line in line */
     INTL_INT linelen;        /* index of the newline in line */
     INTL_INT linepos;        /* next character to scan */
     INTL_INT end_of_list;    /* the current entry's values are all read */
     INTL_INT end_of_section; /* line holds the next heading */
     INTL_INT eof;            /* the stream has no more lines */
-    char comment_char;
-    char leftsection;
-    char rightsection;
-    char list_sep;
-    char escape;
-    char line[512];
-    char section[64];
-    char entry[64];
-    char value[513];
-    void *file; /* the INTL_IOCS stream */
-    INTL_INT isquoted;
+    char comment_char;       /* the file's first character that is not white space */
+    char leftsection;        /* first character of the first heading */
+    char rightsection;       /* last character of the first heading's line */
+    char list_sep;           /* from [file format] list_separator; default ',' */
+    char escape;             /* from [file format] escape; default backslash */
+    char line[512];          /* the current line: at most 510 bytes, newline, NUL */
+    char section[64];        /* name of the current section (at most 62 bytes) */
+    char entry[64];          /* name of the current entry (at most 62 bytes) */
+    char value[513];         /* the current value, or a 512-byte piece of it */
+    void *file;              /* the INTL_IOCS stream, owned from open to close */
+    INTL_INT isquoted;       /* a piece ended inside quotes (quote_char) */
     char quote_char;
 } INTL_LOCFILE;
 
+/* What intl_datetime fills: English defaults, overwritten by the section's
+ * entries. Every name is NUL-terminated within its field. */
 typedef struct intl_dateinfo {
-    char months[12][21];
-    char shortmonths[12][10];
-    char days[7][31]; /* Monday first */
-    INTL_INT firstday; /* 1..7 in the order of days */
-    char dateorder[4]; /* a permutation of "mdy" */
-    INTL_INT is12hour;
+    char months[12][21];      /* January first; at most 20 bytes each */
+    char shortmonths[12][10]; /* at most 9 bytes each */
+    char days[7][31];         /* Monday first; at most 30 bytes each */
+    INTL_INT firstday;        /* 1..7 in the order of days: 7 is Sunday by default */
+    char dateorder[4];        /* a permutation of "mdy" */
+    INTL_INT is12hour;        /* 1 for a 12-hour clock, 0 for 24 hours */
 } INTL_DATEINFO;
 
 /* The scanners return a pointer into the record (overwritten by the next
@@ -247,7 +265,8 @@ char *intl_nextentry(INTL_LOCFILE *locfile, INTL_INT *end_of_section);
 char *intl_nextvalue(INTL_LOCFILE *locfile, INTL_INT *end_of_list);
 
 /* Open a file (intl_fopen: a stream opened for reading, which the record
- * then owns) and read its syntax and file-format section; 1 or a code.
+ * then owns) and read its syntax and file-format section; 1 or a code. A
+ * UTF-8 byte-order mark before the file's first character is passed over.
  * After a failure past the argument checks and the file's opening, the
  * stream stays in the record and intl_close releases it. */
 INTL_INT intl_open(const char *filename, INTL_LOCFILE *locfile);
@@ -259,7 +278,10 @@ INTL_INT intl_close(INTL_LOCFILE *locfile);
 INTL_INT intl_getversion(const INTL_LOCFILE *locfile);
 
 /* Reads the rest of the current section over the English defaults; 1 or a
- * code. A name longer than its field is refused with -10. */
+ * code. Move to the section with intl_nextsection first: the call reads from
+ * where the reader stands to the next heading. A name longer than its field
+ * is refused with -10. After a failure dateinfo holds the defaults
+ * overwritten by what was read before it. */
 INTL_INT intl_datetime(INTL_LOCFILE *locfile, INTL_DATEINFO *dateinfo);
 
 /* ------------------------------------------------------------------------ */
@@ -278,27 +300,40 @@ enum intl_value_type {
 };
 
 /* A caller's conversion routine: with out null it returns the length of its
- * text; otherwise it writes the text and a NUL at out and returns 0 or more.
- * value points at the value union, or is the pointer itself for type 7. */
+ * text; otherwise it writes the text and a NUL at out and returns 0 or more
+ * (a negative result ends the build with that result). It may write no more
+ * than the sizing call announced: only that much room is checked. fmt is the
+ * installed name; value points at the value union, or is the pointer itself
+ * for type 7. */
 typedef INTL_INT (*INTL_CONVERT)(const char *fmt, void *value, char *out);
 
 typedef struct intl_fmt {
-    INTL_INT argtype;
-    INTL_CONVERT conversion;
-    char fmt[21];
+    INTL_INT argtype;        /* an intl_value_type code: the type of the value */
+    INTL_CONVERT conversion; /* renders the value */
+    char fmt[21];            /* the name written after "%", at most 20 bytes */
 } INTL_FMT;
 
+/* A list of custom conversions, allocated by the caller:
+ *
+ *     INTL_CVTLIST *list = malloc(intl_fmtsize(n));   room for n entries
+ *     list->listcount = 0;                            then intl_fmtinstall
+ *
+ * listcount is the number of entries installed so far, not the room: the
+ * record does not know its capacity, and each intl_fmtinstall writes entry
+ * listcount and adds 1, so never install more than the n allocated (nothing
+ * can catch it; the heap past the list is overwritten). */
 typedef struct intl_cvtlist {
-    INTL_INT listcount;
-    INTL_FMT fmtlist[1]; /* extended past its end: see intl_fmtsize */
+    INTL_INT listcount;  /* entries in use, 0 .. n; set it to 0 before use */
+    INTL_FMT fmtlist[1]; /* extended past its end to n entries */
 } INTL_CVTLIST;
 
+/* One argument of intl_strblist, filled by the caller. */
 typedef struct intl_argval {
-    INTL_INT numstars;
-    INTL_INT stars[2];
-    INTL_INT value_type;
-    char cvtspec[21];
-    const INTL_FMT *custom;
+    INTL_INT numstars;      /* how many "*" cvtspec has: 0, 1 or 2 */
+    INTL_INT stars[2];      /* their values, in the order cvtspec takes them */
+    INTL_INT value_type;    /* an intl_value_type code: which member of value */
+    char cvtspec[21];       /* one C conversion, e.g. "%-8.2f" (below); unused if custom */
+    const INTL_FMT *custom; /* null, or the entry whose routine renders value */
     union {
         uint16_t ushort_val;
         int16_t short_val;
@@ -311,14 +346,21 @@ typedef struct intl_argval {
     } value;
 } INTL_ARGVAL;
 
+/* Bytes to allocate for a list with room for listsize entries (-26 below 1). */
 INTL_INT intl_fmtsize(INTL_INT listsize);
+/* Appends an entry at listcount: the caller sees to it that there is room. */
 INTL_INT intl_fmtinstall(INTL_CVTLIST *cvtlist, const char *fmt, INTL_INT argtype,
                          INTL_CONVERT conversion);
 /* The cvtspec of a standard record (custom null) is one C conversion and
  * nothing else: "%", any flags, a width, a point and precision, "h" or "l",
  * the letter, with only the flags and size C defines for that letter
  * ("%-+5d" and "%#-8x" are rendered; "%#c", "%0s", "%hf", "%lld" give -19),
- * and as many "*" as numstars. */
+ * and as many "*" as numstars.
+ *
+ * Fills the template text (NUL-terminated; intl__strblist: textlen bytes)
+ * from the numargs records: placeholder %N! takes arglist[N - 1]. Returns
+ * the message's length, or a negative code; after a failure charbuf holds
+ * the bytes written before it, without a terminator: not a message. */
 INTL_INT intl_strblist(char *charbuf, INTL_INT bufsize, const char *text,
                        const INTL_ARGVAL *arglist, INTL_INT numargs);
 INTL_INT intl__strblist(char *charbuf, INTL_INT bufsize, const char *text, INTL_INT textlen,
@@ -353,7 +395,11 @@ INTL_INT intl__strblist(char *charbuf, INTL_INT bufsize, const char *text, INTL_
  * characters, and cannot begin with a flag, a digit, "*", ".", "h", "l" or
  * a standard conversion character. With a null cvtlist an unknown
  * character is passed over. At most 20 specifiers; every value must be
- * of the type its specifier names, which the builder cannot check. */
+ * of the type its specifier names, which the builder cannot check.
+ *
+ * After a failure charbuf holds no message: an error found in the formats
+ * string leaves it untouched, one found while filling the template leaves
+ * the bytes written so far without a terminator. */
 INTL_INT intl_strbuild(const INTL_CVTLIST *cvtlist, ...);
 INTL_INT intl_vstrbuild(const INTL_CVTLIST *cvtlist, va_list ap);
 INTL_INT intl_cstrbuild(const INTL_CVTLIST *cvtlist, char *charbuf, INTL_INT bufsize,
@@ -363,18 +409,23 @@ INTL_INT intl_cstrbuild(const INTL_CVTLIST *cvtlist, char *charbuf, INTL_INT buf
 /* ------------------------------------------------------------------------ */
 /* Character-set translation                                                 */
 
+/* One mapping: a source sequence of 1 + src_left bytes becomes dest_chars
+ * bytes. The first source byte is not stored: it is the index of the list
+ * that holds the mapping. */
 typedef struct intl_map {
-    INTL_INT src_left;               /* source bytes after the first: 0..7 */
-    INTL_INT dest_chars;             /* destination bytes: 0..8 */
-    unsigned char src_pattern[7];
-    unsigned char dest_pattern[8];
-} INTL_MAP; /* 24 bytes, the image of a compiled mapping record */
+    INTL_INT src_left;             /* source bytes after the first: 0..7 */
+    INTL_INT dest_chars;           /* destination bytes: 0..8 (0 drops the source) */
+    unsigned char src_pattern[7];  /* source bytes 2 .. 1 + src_left */
+    unsigned char dest_pattern[8]; /* the output, without a terminator */
+} INTL_MAP;                        /* 24 bytes, the image of a compiled mapping record */
 
 typedef struct intl_xlist {
-    INTL_INT listsize;
-    INTL_MAP *list;
+    INTL_INT listsize; /* mappings in list; 0 or less: none */
+    INTL_MAP *list;    /* sorted with intl_mapcompare */
 } INTL_XLIST;
 
+/* A translation table: xlist[b] holds the mappings whose source begins with
+ * byte b. A byte no mapping covers is copied unchanged. */
 typedef struct intl_xlate {
     INTL_XLIST xlist[256];
 } INTL_XLATE;
@@ -411,18 +462,36 @@ INTL_INT intl_xlatesize(const char *srv_charset, const char *xlt_name);
 /* Loads the to-server and to-display tables of a compiled file into buf
  * (at least intl_xlatesize() bytes, aligned for pointers); a table the file
  * does not hold comes back null. 1 or a negative code; after a failure the
- * buffer and both pointers are invalid. */
+ * buffer and both pointers are invalid. The tables live in buf: keep it,
+ * unchanged, while they are used.
+ *
+ * The file <home>/charsets/SERVER/CLIENT holds the pair between the server
+ * charset SERVER and the client charset CLIENT: charsets/UTF-8/SHIFT_JIS
+ * is a UTF-8 server with a Shift_JIS client. *xlt_tosrv translates client
+ * text to the server's charset (Shift_JIS to UTF-8), *xlt_todisp server
+ * text back to the client's for display (UTF-8 to Shift_JIS). */
 INTL_INT intl_load_xlate(void *buf, const char *srv_charset, const char *xlt_name,
                          INTL_XLATE **xlt_tosrv, INTL_XLATE **xlt_todisp);
 
 /* Translates src by xlt (a plain copy when xlt is null); returns the bytes
  * produced, with *srcbytes_used the source bytes consumed and *status 0
  * (done), 1 (dest full: no mapping's output is split) or 2 (srcend 0 and the
- * source ends inside a possible sequence). With a table, destlen -1 means no
- * limit and a NUL after the output; the count of output bytes never passes
- * INT32_MAX (status 1 there). Mappings with src_left outside 0..7 or
- * dest_chars outside 0..8 are never used. Lists must be sorted with
- * intl_mapcompare: the search relies on it. On an unsorted list the mapping
+ * source ends inside a possible sequence).
+ *
+ * srcend: nonzero when src holds the last piece of the text, 0 when more
+ * follows. With 0 a tail that may begin a longer sequence is left unread
+ * (status 2): keep bytes srcbytes_used.. and put them before the next piece;
+ * the last piece, with srcend nonzero, translates everything.
+ *
+ * dest may be null to count the output. Output is never split: when the
+ * room left is less than the next mapping's output (up to 8 bytes) the call
+ * stops there with status 1, so a call given fewer than 8 bytes may produce
+ * nothing and never get further; give each call at least 8. With a table,
+ * destlen -1 means no limit and a NUL after the output (room for it is the
+ * caller's); the count of output bytes never passes INT32_MAX (status 1
+ * there). Mappings with src_left outside 0..7 or dest_chars outside 0..8
+ * are never used. Lists must be sorted with intl_mapcompare: the search
+ * relies on it. On an unsorted list the mapping
  * chosen is unspecified, but the call still ends and stays within the
  * table, the source and the destination limit.
  *

@@ -271,6 +271,27 @@ TEST(Locfile, DatetimeEntriesChangeTheDefaultsOrFailWithTheirCode) {
     // clang-format on
 }
 
+// A UTF-8 byte-order mark before the file's first character is passed over,
+// so a file reads the same with and without one; anywhere else it is text.
+TEST(Locfile, AByteOrderMarkAtTheStartIsPassedOver) {
+    const std::string mark = "\xEF\xBB\xBF";
+    // clang-format off
+    const std::vector<Row> rows = {
+        {"; c\n[s]\nk = v\n", "[s] k=v"}, {"\n  ; c\n[s]\n", "[s]"},
+        {"# c\n<file format>\nversion = 5\n<s>\n", "v500c#l<r>[s]"},
+        {"[s]\n<t>\nk = 1\n", "c[l<r>[t] k=1"}, // a heading first is still the comment character
+        {"", "open!NOCOMMENT"}, {"; c\n", "open!FILEFORMAT"},
+    };
+    // clang-format on
+    check(rows);
+    for (Row row : rows)
+        if (!row.bytes.empty())
+            check({row}, mark);
+    EXPECT_EQ(walk(file(mark + "\n")), "open!FILEFORMAT"); // a line of its own, then nothing
+    EXPECT_EQ(walk(file(mark + mark + "; c\n[s]\n")), "c\xEF[s]");
+    EXPECT_EQ(walk(file("; c\n[s]\n" + mark + "k = " + mark + "\n")), "[s] " + mark + "k=" + mark);
+}
+
 TEST(Locfile, NullArgumentsFailWithTheirCodesAndASecondCloseFreesNothing) {
     using Scan = char *(*)(INTL_LOCFILE *, INTL_INT *);
     for (int n = 0; Scan scan : {intl_nextline, intl_nextsection, intl_nextentry, intl_nextvalue,

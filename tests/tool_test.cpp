@@ -393,7 +393,82 @@ TEST_F(Tool, EveryShippedTableTranslatesLikeIconvInBothDirections) {
     EXPECT_EQ(tables, 43u);
 }
 
+// A table is found under the names iconv gives its charsets, in any case;
+// a name not spelled as the table's is answered with the table taken.
+TEST_F(Tool, TableNamesInAnyCaseOrUnderIconvsAliasesFindTheirTable) {
+    const std::vector<std::vector<std::string>> rows = {
+        // --charset, --table, the server and client taken ("" when exact)
+        // clang-format off
+        {"UTF-8", "SHIFT_JIS", ""}, {"utf8", "sjis", "UTF-8/SHIFT_JIS"},
+        {"Utf_8", "shift-jis", "UTF-8/SHIFT_JIS"}, {"UTF-8", "ms_kanji", "UTF-8/SHIFT_JIS"},
+        {"UTF-8", "cp936", "UTF-8/GBK"}, {"UTF-8", "windows-31j", "UTF-8/CP932"},
+        {"UTF-8", "uhc", "UTF-8/CP949"}, {"UTF-8", "big-five", "UTF-8/BIG5"},
+        {"UTF-8", "latin1", "UTF-8/ISO-8859-1"}, {"utf-8", "iso8859-15", "UTF-8/ISO-8859-15"},
+        {"UTF-8", "windows-1252", "UTF-8/CP1252"}, {"UTF-8", "ibm850", "UTF-8/CP850"},
+        {"UTF-8", "koi8r", "UTF-8/KOI8-R"}, {"UTF-8", "mac", "UTF-8/MACINTOSH"},
+        {"eucjp", "sjis", "EUC-JP/SHIFT_JIS"}, {"latin1", "cp850", "ISO-8859-1/CP850"},
+        // clang-format on
+    };
+    for (const std::vector<std::string> &row : rows) {
+        SCOPED_TRACE(row[0] + " " + row[1]);
+        const Result run =
+            intl({"xlate", "--home", build_data, "--charset", row[0], "--table", row[1]}, "A");
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.err, row[2].empty()
+                               ? ""
+                               : "intl: took the table charsets/" + row[2] + " for --charset " +
+                                     row[0] + " --table " + row[1] + "\n");
+        // The alias is iconv's own: both names convert every single byte alike.
+        const std::string client = row[2].empty() ? row[1] : row[2].substr(row[2].find('/') + 1);
+        Iconv alias("UTF-8", row[1]), table("UTF-8", client);
+        for (int byte = 0; byte < 256; ++byte)
+            EXPECT_EQ(alias(std::string(1, char(byte))), table(std::string(1, char(byte))));
+    }
+    // A name that could be either of two entries is refused rather than guessed.
+    const std::string home = dir_.path() / "home";
+    for (const char *table : {"SJIS", "SHIFT_JIS"})
+        dir_.write("home/charsets/UTF-8/"s + table, le32(420));
+    EXPECT_EQ(intl({"xlate", "--home", home, "--charset", "UTF-8", "--table", "shift-jis"}).err,
+              "intl xlate: 'shift-jis' may name any of SHIFT_JIS, SJIS in " + home +
+                  "/charsets/UTF-8: name one exactly\n");
+}
+
+// intl list: every compiled file of the data directory, loaded as a client
+// loads it, with the mappings of each table it holds.
+TEST_F(Tool, ListShowsEveryTableWithItsMappings) {
+    const std::string home = dir_.path() / "home";
+    const XltBlock to_server{0, {{0x41, {{"", "a"}, {"B", "b"}}}, {0x42, {{"", "c"}}}}};
+    dir_.write("home/charsets/UTF-8/TWO",
+               le32(420) + xlt_block(to_server) + xlt_block({1, {{0x61, {{"", "A"}}}}}));
+    dir_.write("home/charsets/UTF-8/ONE", le32(420) + xlt_block({1, {{0x61, {{"", "A"}}}}}));
+    dir_.write("home/charsets/KOI8-R/NONE", le32(420));
+    const Result text = intl({"list", "--home", home});
+    EXPECT_EQ(text.status, 0) << text.err;
+    EXPECT_EQ(text.out, "KOI8-R  NONE  to-server none  to-display none  4 bytes\n"
+                        "UTF-8   ONE   to-server none  to-display 1     2080 bytes\n"
+                        "UTF-8   TWO   to-server 3     to-display 1     4204 bytes\n");
+    const Result json = intl({"list", "--home", home, "--json"});
+    const std::string first = "[\n  {\n    \"server\": \"KOI8-R\",\n    \"client\": \"NONE\",\n"
+                              "    \"to_server\": null,\n    \"to_display\": null,\n"
+                              "    \"bytes\": 4\n  },\n  {\n    \"server\": \"UTF-8\",";
+    EXPECT_EQ(json.out.substr(0, first.size()), first);
+    // A file the library refuses is named, the others are listed, and the run fails.
+    dir_.write("home/charsets/UTF-8/SHORT", le32(420) + xlt_block(to_server).substr(0, 100));
+    const Result broken = intl({"list", "--home", home});
+    EXPECT_EQ(broken.status, 1);
+    EXPECT_EQ(std::count(broken.out.begin(), broken.out.end(), '\n'), 3);
+    EXPECT_NE(broken.err.find("charsets/UTF-8/SHORT"), std::string::npos);
+    // The shipped tables: one line each, every one holding both directions.
+    const Result shipped = intl({"list", "--home", build_data});
+    std::size_t files = 0;
+    for (const auto &e : std::filesystem::recursive_directory_iterator(build_data + "/charsets"s))
+        files += e.is_regular_file();
+    EXPECT_EQ(std::count(shipped.out.begin(), shipped.out.end(), '\n'), long(files));
+    EXPECT_EQ(shipped.out.find(" none "), std::string::npos);
+}
+
 TEST_F(Tool, CheckReportsErrorsAndSilentPitfalls) {
+    const std::string long_line = "k = " + std::string(700, 'x') + "\n";
     struct Case {
         std::string text;
         int status;
@@ -418,6 +493,22 @@ TEST_F(Tool, CheckReportsErrorsAndSilentPitfalls) {
         {"; c\n[s]\na = " + std::string(1000000, 'x') + "\nb = 2\nc\n", 1,
          "{}:3: the line is 1000004 bytes long; the reader takes lines of at most 510 bytes\n"
          "{}:5: Syntax error:  no entry found\n"},
+        // A refused heading stops the reader; what comes after it is checked all the same.
+        {"; c\n[s]\n[bad\nx\n" + long_line + "[t\n[u]\ny = 0x4\n", 1,
+         "{}:3: Syntax error in section heading\n{}:4: Syntax error:  no entry found\n"
+         "{}:5: the line is 704 bytes long; the reader takes lines of at most 510 bytes\n"
+         "{}:6: Syntax error in section heading\n{}:8: Odd number of hex digits in localization file\n"},
+        {"; c\n[s]\n" + long_line + "a = 1\n" + long_line, 1,
+         "{}:3: the line is 704 bytes long; the reader takes lines of at most 510 bytes\n"
+         "{}:5: the line is 704 bytes long; the reader takes lines of at most 510 bytes\n"},
+        // A quote the line ends: doubled, escaped and continued quotes are closed, and quotes
+        // in a comment or after an escape at a value's start count as the reader counts them.
+        {"; c\n[s]\na = \"x, y ; z\nb = 'it''s', \"a\\\"b\", \"c\\\nd\" ; \"\nc = x\\\" y, \\'z\n", 0,
+         "{}:3: warning: the quote \" is not closed: the value runs to the end of the line, separators and comments included\n"
+         "{}:6: warning: the quote ' is not closed: the value runs to the end of the line, separators and comments included\n"},
+        {"; c\n[s]\na = 'x\\\ny\n", 0,
+         "{}:3: warning: the quote ' is not closed: the value runs to the end of line 4, separators and comments included\n"},
+        {"\xEF\xBB\xBF; c\n[s]\na = 1\n", 0, "{}:1: note: the file begins with a UTF-8 byte-order mark, which the reader passes over\n"},
         // clang-format on
     };
     for (const Case &c : cases) {
@@ -434,6 +525,39 @@ TEST_F(Tool, CheckReportsErrorsAndSilentPitfalls) {
     EXPECT_EQ(all.status, 1);
     EXPECT_EQ(all.out, here + ": Is a directory\n(standard input):3: Syntax error:  no entry found\n" + none + ": No such file or directory\n");
     // clang-format on
+}
+
+// A datetime section that check passes is one intl_datetime reads, and each
+// it refuses is reported at its entry's line with the library's message.
+TEST_F(Tool, CheckRefusesTheDatetimeValuesTheLibraryRefuses) {
+    const std::string m11 = "a,b,c,d,e,f,g,h,i,j,k", long20 = std::string(20, 'x');
+    const std::vector<std::pair<std::string, std::string>> rows = {
+        // clang-format off
+        {"months = " + m11 + ", l\nshortmonths = " + m11 + ", l, m\ndays = 1,2,3,4,5,6,7\n"
+         "firstday = 10\ndateformat = dmyx\ntimeformat = 24\n", ""},
+        {"months = " + m11 + "\n", "Too few months in datetime section (found 11, needs 12)"},
+        {"months = " + long20 + "x," + m11 + "\n", "Value too long ('" + long20 + "x' has 21 bytes, room for 20)"},
+        {"months = " + long20 + "," + m11 + "\n", ""},
+        {"shortmonths = a\n", "Too few short onths in datetime section (found 1, needs 12)"},
+        {"days = 1,2,3,4,5,6\n", "Too few days in datetime section (found 6, needs 7)"},
+        {"firstday = 9\n", "Firstday value in datetime section is out of range ('9': 1 to 7)"},
+        {"firstday = 0\n", "Firstday value in datetime section is out of range ('0': 1 to 7)"},
+        {"first day =\n", "Firstday value in datetime section is out of range ('': 1 to 7)"},
+        {"dateformat = mdq\n", "Element of dateorder entry is invalid.  Valid elements are 'm', 'd', and 'y' ('mdq')"},
+        {"dateformat = md\n", "Element of dateorder entry is invalid.  Valid elements are 'm', 'd', and 'y' ('md')"},
+        {"dateformat = mmd\n", "Duplicate dateformat value ('mmd')"},
+        {"timeformat = 13\n", "Time format entry in datetime section is invalid ('13': 12 or 24)"},
+        {"time format = 24h\n", "Time format entry in datetime section is invalid ('24h': 12 or 24)"},
+        // clang-format on
+    };
+    for (const auto &[entries, refusal] : rows) {
+        SCOPED_TRACE(entries);
+        const std::string file = dir_.write("dt.loc", "; c\n[dt]\n" + entries);
+        const Result check = intl({"check", file}), read = intl({"datetime", file, "dt"});
+        EXPECT_EQ(check.status, refusal.empty() ? 0 : 1);
+        EXPECT_EQ(read.status, check.status) << read.err;
+        EXPECT_EQ(check.out, refusal.empty() ? "" : file + ":3: " + refusal + "\n");
+    }
 }
 
 TEST_F(Tool, DatetimeRendersTheShippedSections) {
@@ -490,7 +614,7 @@ TEST_F(Tool, SubcommandsPrintTheirResultOrNameWhatIsWrong) {
         // clang-format off
         {{"xlate", "--home", "{data}", "--charset", "UTF-8", "--table", "ISO-8859-1", "{}/none", "{}/a.txt"}, 1,
          "caf\xC3\xA9\nintl xlate: cannot open input file '{}/none': No such file or directory\n"},
-        {{"xlate", "--home", "{data}", "--charset", "UTF-8", "--table", "NONE"}, 1, "intl xlate: no such table at {data}/charsets/UTF-8/NONE\n"},
+        {{"xlate", "--home", "{data}", "--charset", "UTF-8", "--table", "NONE"}, 1, "intl xlate: no such table at {data}/charsets/UTF-8/NONE ('intl list' shows the tables)\n"},
         {{"xlate", "--home", "{}", "--charset", "S", "--table", "t", "--to-display"}, 1, "intl xlate: {}/charsets/S/t holds no to-display table\n"},
         {{"dump", "--home", "{}", "--charset", "S", "--table", "t"}, 0, "Source string: AB\nDest string: xy\nSource string: 8ea1\nDest string: a\n"},
         {{"dump", "--home", "{}", "--charset", "S", "--table", "t", "--to-display"}, 0, "Translation table is empty.\n"},

@@ -9,6 +9,16 @@ using intl::loc::next_line;
 
 constexpr INTL_INT default_version = 420;
 
+// Editors save UTF-8 files with a byte-order mark; its first byte would
+// otherwise become the comment character and every real comment an error.
+constexpr std::string_view utf8_byte_order_mark = "\xEF\xBB\xBF";
+
+// Starts the scan of the file's first line after a byte-order mark.
+void skip_byte_order_mark(INTL_LOCFILE &lf) {
+    if (std::string_view{lf.line, std::size_t(lf.linelen)}.starts_with(utf8_byte_order_mark))
+        lf.linepos = static_cast<INTL_INT>(utf8_byte_order_mark.size());
+}
+
 // Takes the comment character: the first character of the file that is not
 // white space. False when the file ends first.
 bool find_comment_char(INTL_LOCFILE &lf, INTL_INT *status) {
@@ -141,6 +151,7 @@ INTL_INT intl_fopen(INTL_IOCS *file, INTL_LOCFILE *locfile) {
     INTL_INT status = 0;
     if (intl_nextline(locfile, &status) == nullptr)
         return status < 0 ? status : INTL_E_NOCOMMENT;
+    skip_byte_order_mark(*locfile);
     if (!find_comment_char(*locfile, &status) || !find_first_heading(*locfile, &status))
         return INTL_E_FILEFORMAT;
     locfile->version = default_version;

@@ -24,18 +24,23 @@ soname=$(readlink "$libdir/libintl_r.so")
 [[ -f "$prefix/include/intl.h" && -d "$data/charsets" ]] ||
     { echo "check.sh: header or data directory missing" >&2; exit 1; }
 
-# pkg-config
+# pkg-config; the consumers load a table through the data directory that
+# the package names, with no KORVAN (or user korvan) to fall back on.
+unset KORVAN
 export PKG_CONFIG_PATH=$(dirname "$pcfile")
+datadir=$(pkg-config --variable=datadir intl_r)
+[[ $(realpath "$datadir") == "$(realpath "$data")" ]] ||
+    { echo "check.sh: pkg-config names $datadir, not $data" >&2; exit 1; }
 # shellcheck disable=SC2046,SC2086
 cc $cflags -std=c99 -Wall -Werror "$here/consumer.c" $(pkg-config --cflags --libs intl_r) \
-    -Wl,-rpath,"$libdir" -o "$tmp/consumer-pkgconfig"
-$run "$tmp/consumer-pkgconfig" "$data"
+    -DINTL_R_DATADIR="\"$datadir\"" -Wl,-rpath,"$libdir" -o "$tmp/consumer-pkgconfig"
+$run "$tmp/consumer-pkgconfig"
 
 # CMake package
 cmake -S "$here" -B "$tmp/cmake" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
     -DCMAKE_C_FLAGS="$cflags" >/dev/null
 cmake --build "$tmp/cmake" >/dev/null
-$run "$tmp/cmake/consumer" "$data"
+$run "$tmp/cmake/consumer"
 
 # The installed tool finds the installed data on its own, passing over a
 # KORVAN without tables (which also keeps any user korvan out of it).

@@ -1,6 +1,8 @@
 /* A client built against an installed libintl_r, through pkg-config and
  * through its CMake package: builds a message, and translates with a table
- * from the installed data directory named on the command line. */
+ * from the installed data directory, which the build names in INTL_R_DATADIR
+ * (pkg-config --variable=datadir intl_r, or intl_r_DATADIR of the CMake
+ * package), so that nothing need be set when it runs. */
 #include <intl.h>
 
 #include <stdio.h>
@@ -22,8 +24,8 @@ int main(int argc, char **argv)
     unsigned char out[16];
     void *buffer;
 
-    if (argc != 2) {
-        fprintf(stderr, "usage: consumer DATADIR\n");
+    if (argc != 1) {
+        fprintf(stderr, "usage: %s\n", argv[0]);
         return 2;
     }
     length = intl_strbuild(NULL, message, (INTL_INT)sizeof message, "%2! %1!", "%s%d", "world", 42);
@@ -32,7 +34,7 @@ int main(int argc, char **argv)
     if (strcmp(message, "42 world") != 0)
         return fail("intl_strbuild gave the wrong text", INTL_E_GENERAL);
 
-    if ((rc = intl_sethome(argv[1])) != INTL_OK)
+    if ((rc = intl_sethome(INTL_R_DATADIR)) != INTL_OK)
         return fail("intl_sethome", rc);
     size = intl_xlatesize("UTF-8", "ISO-8859-1");
     if (size < 0)

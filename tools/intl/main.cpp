@@ -59,7 +59,8 @@ int main(int argc, char **argv) {
     const std::vector<tool::Command> commands = {
         tool::add_compile(app),  tool::add_mktable(app), tool::add_xlate(app),
         tool::add_dump(app),     tool::add_check(app),   tool::add_show(app),
-        tool::add_datetime(app), tool::add_message(app), tool::add_po(app)};
+        tool::add_datetime(app), tool::add_message(app), tool::add_list(app),
+        tool::add_po(app)};
 
     if (const std::string wrong = misplaced_first_word(app, argc, argv); !wrong.empty()) {
         std::cerr << "intl: " << wrong << "; run 'intl --help' for the subcommands\n";

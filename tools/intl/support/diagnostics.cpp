@@ -7,17 +7,23 @@
 namespace tool {
 
 void Diagnostics::error(int line, const std::string &message) {
-    if (full())
+    if (full() || (line > 0 && line <= floor_))
         return;
     for (const Diagnostic &d : found_)
-        if (!d.warning && d.line == line && line > 0)
+        if (d.severity == Severity::error && d.line == line && line > 0)
             return;
-    found_.push_back({line, false, message});
+    found_.push_back({line, Severity::error, message});
     ++errors_;
 }
 
 void Diagnostics::warning(int line, const std::string &message) {
-    found_.push_back({line, true, message});
+    if (line <= 0 || line > floor_)
+        found_.push_back({line, Severity::warning, message});
+}
+
+void Diagnostics::note(int line, const std::string &message) {
+    if (line <= 0 || line > floor_)
+        found_.push_back({line, Severity::note, message});
 }
 
 void Diagnostics::print(std::ostream &out, const std::string &file) const {
@@ -29,7 +35,11 @@ void Diagnostics::print(std::ostream &out, const std::string &file) const {
         out << file;
         if (d.line > 0)
             out << ':' << d.line;
-        out << ": " << (d.warning ? "warning: " : "") << d.message << '\n';
+        out << ": "
+            << (d.severity == Severity::warning ? "warning: "
+                : d.severity == Severity::note  ? "note: "
+                                                : "")
+            << d.message << '\n';
     }
     if (full())
         out << file << ": too many errors; stopped after " << max_errors << '\n';

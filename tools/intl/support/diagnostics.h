@@ -10,10 +10,14 @@
 
 namespace tool {
 
+// What a diagnostic says: an error the library would refuse, a warning of
+// text it would silently drop or misread, a note of what it did on its own.
+enum class Severity { error, warning, note };
+
 // A problem at a line (0: the file as a whole).
 struct Diagnostic {
     int line;
-    bool warning;
+    Severity severity;
     std::string message;
 };
 
@@ -25,6 +29,10 @@ class Diagnostics {
     // what it says next about that line is noise.
     void error(int line, const std::string &message);
     void warning(int line, const std::string &message);
+    void note(int line, const std::string &message);
+    // From now on drops what is found at or before line: a second reading of
+    // a file reports only what the first could not reach.
+    void only_after(int line) { floor_ = line; }
     // True once max_errors were kept: the caller stops reading.
     bool full() const { return errors_ >= max_errors; }
     bool has_errors() const { return errors_ > 0; }
@@ -34,6 +42,7 @@ class Diagnostics {
   private:
     std::vector<Diagnostic> found_;
     std::size_t errors_ = 0;
+    int floor_ = 0;
 };
 
 } // namespace tool

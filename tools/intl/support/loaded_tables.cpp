@@ -1,11 +1,13 @@
 // LoadedTables and the options that name a compiled translation file.
 #include "loaded_tables.h"
 
+#include "charset_names.h"
 #include "home.h"
 #include "tool.h"
 
 #include <algorithm>
 #include <filesystem>
+#include <iostream>
 
 namespace tool {
 
@@ -22,12 +24,36 @@ Failure truncated(const std::string &path, INTL_INT code) {
     return Failure(path + " is truncated or not a compiled table (" + status_text(code) + ")");
 }
 
+// The table charsets/CHARSET/TABLE names under home, as it is spelled
+// there; the names as given when none matches, so that the error names the
+// path the user meant. Says which table it took for a name not exact.
+std::pair<std::string, std::string> spelled_table(const std::string &home,
+                                                  const TableOptions &options) {
+    const std::string charsets = home + "/charsets";
+    const std::optional<std::string> server = find_charset(charsets, options.charset, true);
+    if (!server)
+        return {options.charset, options.table};
+    const std::optional<std::string> client =
+        find_charset(charsets + "/" + *server, options.table, false);
+    if (!client)
+        return {*server, options.table};
+    if (*server != options.charset || *client != options.table)
+        std::cerr << "intl: took the table charsets/" << *server << "/" << *client
+                  << " for --charset " << options.charset << " --table " << options.table << '\n';
+    return {*server, *client};
+}
+
 } // namespace
 
 void add_table_options(CLI::App &command, TableOptions &options) {
-    command.add_option("--charset", options.charset, "Server charset directory under charsets/")
+    command
+        .add_option("--charset", options.charset,
+                    "Server charset directory under charsets/ (any case, or an iconv alias)")
         ->required();
-    command.add_option("--table", options.table, "Compiled translation file in that directory")
+    command
+        .add_option("--table", options.table,
+                    "Client charset: the compiled table in that directory (any case, or an "
+                    "iconv alias)")
         ->required();
     CLI::Option *server =
         command.add_flag("--to-server", options.to_server, "Use the to-server table (default)");
@@ -39,10 +65,11 @@ void add_table_options(CLI::App &command, TableOptions &options) {
 
 LoadedTables::LoadedTables(const TableOptions &options) : to_display_chosen_(options.to_display) {
     const std::string home = use_home(options.home);
-    path_ = home + "/charsets/" + options.charset + "/" + options.table;
-    const INTL_INT size = intl_xlatesize(options.charset.c_str(), options.table.c_str());
+    const auto [charset, table] = spelled_table(home, options);
+    path_ = home + "/charsets/" + charset + "/" + table;
+    const INTL_INT size = intl_xlatesize(charset.c_str(), table.c_str());
     if (size == INTL_E_STAT && !std::filesystem::exists(path_))
-        throw Failure("no such table at " + path_);
+        throw Failure("no such table at " + path_ + " ('intl list' shows the tables)");
     if (size == INTL_E_OVERFLOW)
         throw truncated(path_, size);
     if (is_lookup_failure(size))
@@ -50,8 +77,8 @@ LoadedTables::LoadedTables(const TableOptions &options) : to_display_chosen_(opt
     // A file too short to hold a table still loads (or fails) on its own.
     const std::size_t bytes = static_cast<std::size_t>(std::max<INTL_INT>(size, 0));
     buffer_.resize(bytes / sizeof(std::uint64_t) + 1);
-    const INTL_INT rc = intl_load_xlate(buffer_.data(), options.charset.c_str(),
-                                        options.table.c_str(), &to_server_, &to_display_);
+    const INTL_INT rc =
+        intl_load_xlate(buffer_.data(), charset.c_str(), table.c_str(), &to_server_, &to_display_);
     if (rc == INTL_E_OVERFLOW || rc == INTL_E_READ || rc == INTL_E_EOF)
         throw truncated(path_, rc);
     if (rc != INTL_OK)

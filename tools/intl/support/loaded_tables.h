@@ -30,6 +30,9 @@ class LoadedTables {
     // The table of the direction the options chose (to server by default).
     const INTL_XLATE *chosen() const { return to_display_chosen_ ? to_display_ : to_server_; }
     const char *chosen_name() const { return to_display_chosen_ ? "to-display" : "to-server"; }
+    // Each table the file holds, or null.
+    const INTL_XLATE *to_server() const { return to_server_; }
+    const INTL_XLATE *to_display() const { return to_display_; }
     const std::string &path() const { return path_; }
 
   private:

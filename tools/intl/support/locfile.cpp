@@ -109,6 +109,9 @@ Input::Input(const std::string &name) : name_(name), path_(name) {
     temporary_ = true;
 }
 
+Input::Input(const std::string &name, const std::string &text)
+    : name_(name), path_(keep_in_temporary(text)), text_(text), temporary_(true) {}
+
 Input::~Input() {
     if (temporary_)
         std::remove(path_.c_str());
@@ -157,12 +160,8 @@ ReadError LocFile::error(int code) const {
         const std::size_t newline = input_.text().find('\n', start);
         const std::string_view text =
             std::string_view{input_.text()}.substr(start, newline - start);
-        if (text.find('\0') != std::string_view::npos)
-            message = "the line holds a zero byte, which the reader cannot read past";
-        else if (text.size() >= reader_chunk)
-            message = "the line is " + std::to_string(text.size()) +
-                      " bytes long; the reader takes lines of at most " +
-                      std::to_string(reader_chunk - 1) + " bytes";
+        if (const std::optional<std::string> why = unreadable_line(text))
+            message = *why;
         else if (newline == std::string::npos)
             message = "the last line has no newline";
     }
@@ -213,6 +212,16 @@ std::vector<std::string> LocFile::rest_of_values() {
     while (std::optional<std::string> value = next_value())
         values.push_back(std::move(*value));
     return values;
+}
+
+std::optional<std::string> unreadable_line(std::string_view line) {
+    if (line.find('\0') != std::string_view::npos)
+        return "the line holds a zero byte, which the reader cannot read past";
+    if (line.size() >= reader_chunk)
+        return "the line is " + std::to_string(line.size()) +
+               " bytes long; the reader takes lines of at most " +
+               std::to_string(reader_chunk - 1) + " bytes";
+    return std::nullopt;
 }
 
 bool LocFile::find_section(const std::string &name) {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tool {
@@ -29,6 +30,8 @@ class Input {
   public:
     // Throws ReadError for a file that cannot be read or is a directory.
     explicit Input(const std::string &name);
+    // Text to read in place of a file, under the file's name.
+    Input(const std::string &name, const std::string &text);
     ~Input();
     Input(const Input &) = delete;
     Input &operator=(const Input &) = delete;
@@ -67,6 +70,9 @@ class LocFile {
     int version() const { return intl_getversion(record_.get()); }
     char escape() const { return record_->escape; }
     char comment_char() const { return record_->comment_char; }
+    char list_separator() const { return record_->list_sep; }
+    char left_bracket() const { return record_->leftsection; }
+    char right_bracket() const { return record_->rightsection; }
     INTL_LOCFILE *record() { return record_.get(); }
     // The error for a status code the reader gave at the current line.
     ReadError error(int code) const;
@@ -78,6 +84,10 @@ class LocFile {
     std::vector<int> reader_lines_;
     std::unique_ptr<INTL_LOCFILE> record_;
 };
+
+// Why the reader cannot take a physical line (without its newline), or
+// nothing when it can: too long for its buffer, or holding a zero byte.
+std::optional<std::string> unreadable_line(std::string_view line);
 
 } // namespace tool
 

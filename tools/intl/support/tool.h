@@ -43,6 +43,7 @@ Command add_check(CLI::App &app);
 Command add_show(CLI::App &app);
 Command add_datetime(CLI::App &app);
 Command add_message(CLI::App &app);
+Command add_list(CLI::App &app);
 Command add_po(CLI::App &app);
 
 } // namespace tool
