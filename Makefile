@@ -24,8 +24,9 @@ run-build: deps-run
 
 # The main job on the shipped data: a Latin-1 sample text translated to
 # UTF-8, a message whose translations reorder its arguments, and today's date
-# in French and Japanese. The catalog's sections are in Latin-1 and Shift_JIS,
-# so each is shown through the UTF-8 table of its charset. The data directory
+# in French and Japanese, and in Russian from the CLDR sections (UTF-8). The
+# catalog's sections are in Latin-1 and Shift_JIS, so each is shown through
+# the UTF-8 table of its charset. The data directory
 # is named, so that no KORVAN or user korvan of the machine stands in for it.
 INTL = ./build/run/tools/intl/intl
 DATA = build/run/data
@@ -43,6 +44,8 @@ run: run-build
 	@$(INTL) datetime $(DATA)/locale/datetime.loc french | $(TO_UTF8) ISO-8859-1
 	@echo '--- intl datetime ... japanese:'
 	@$(INTL) datetime $(DATA)/locale/datetime.loc japanese | $(TO_UTF8) SHIFT_JIS
+	@echo '--- intl datetime ... ru, one of the CLDR locales (UTF-8):'
+	@$(INTL) datetime $(DATA)/locale/cldr-datetime.loc ru
 
 # Every test on every preset, then the checks of the built library; the
 # benchmarks are built so that they keep compiling, never run.

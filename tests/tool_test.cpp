@@ -1078,6 +1078,8 @@ TEST_F(Po, ExportAndImportNameTheLineOfWhatTheyCannotCarry) {
          "intl po import: 1 message refused; nothing written\n"},
         {{"import", "{}/p.po", "--section", "s"}, "msgctxt \"a\"\nmsgid \"a\"\nmsgstr \"b\\q\"\n", "{}/p.po:3: invalid escape sequence in a string\n"},
         {{"import", "{}/p.po", "--section", "s"}, "msgctxt \"a\"\nmsgid \"a\"\n", "{}/p.po:2: the message before this line has no msgstr\n"},
+        {{"import", "{}/p.po", "--section", "s"}, "msgctxt \"a\"\nmsgid \"a\"\nmsgstr \"b\"\n\nmsgctxt \"a\"\nmsgid \"c\"\nmsgstr \"d\"\n",
+         "{}/p.po:6: 'a' again (line 2): a section holds each entry once\nintl po import: 1 message refused; nothing written\n"},
         {{"import", "{}/p.po", "--section", "s]"}, "", "intl po import: --section wants a name of 1 to 62 characters without the closing bracket\n"},
         // clang-format on
     };

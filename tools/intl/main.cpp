@@ -56,11 +56,11 @@ int main(int argc, char **argv) {
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string{"intl "} + intl__getVdate());
 
-    const std::vector<tool::Command> commands = {tool::add_compile(app),  tool::add_mktable(app),
-                                                 tool::add_xlate(app),    tool::add_dump(app),
-                                                 tool::add_check(app),    tool::add_show(app),
-                                                 tool::add_datetime(app), tool::add_message(app),
-                                                 tool::add_list(app),     tool::add_po(app)};
+    const std::vector<tool::Command> commands = {
+        tool::add_compile(app),  tool::add_mktable(app), tool::add_xlate(app),
+        tool::add_dump(app),     tool::add_check(app),   tool::add_show(app),
+        tool::add_datetime(app), tool::add_message(app), tool::add_list(app),
+        tool::add_po(app)};
 
     if (const std::string wrong = misplaced_first_word(app, argc, argv); !wrong.empty()) {
         std::cerr << "intl: " << wrong << "; run 'intl --help' for the subcommands\n";

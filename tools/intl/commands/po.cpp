@@ -9,6 +9,7 @@
 #include "tool.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -170,6 +171,7 @@ std::vector<Translation> translations(const std::vector<PoMessage> &messages,
     std::vector<Translation> kept;
     std::vector<std::string> errors;
     std::size_t fuzzy = 0, untranslated = 0;
+    std::map<std::string, int> seen;
     const auto where = [&](const PoMessage &m) {
         return name + ":" + std::to_string(m.line) + ": '" + m.context + "'";
     };
@@ -177,6 +179,11 @@ std::vector<Translation> translations(const std::vector<PoMessage> &messages,
         if (!m.has_context) {
             errors.push_back(name + ":" + std::to_string(m.line) +
                              ": no msgctxt: it names the entry a message goes to");
+            continue;
+        }
+        if (const auto [at, fresh] = seen.emplace(m.context, m.line); !fresh) {
+            errors.push_back(where(m) + " again (line " + std::to_string(at->second) +
+                             "): a section holds each entry once");
             continue;
         }
         if (m.plural || !bad_entry_name(m.context, syntax).empty()) {
