@@ -144,7 +144,7 @@ TEST(Faults, EveryAllocationFailureIsReportedCleanly) {
     const auto built = [&](INTL_INT rc) { return rc >= 0 ? std::string(out) : std::to_string(rc); };
     std::snprintf(wide, sizeof wide, "<%f>", 1e300);
     dir.write("charsets/cs/t", le32(1) + xlt_block({0, {{'a', {{"", "b"}}}}}));
-    std::vector<std::uint64_t> table(1024);
+    std::vector<std::uint64_t> table(2048); // room for the table, its index and the record
     INTL_XLATE *tosrv = nullptr, *todisp = nullptr;
     const auto load = [&](const char *name) {
         intl_sethome(dir.path().c_str());
