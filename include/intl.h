@@ -516,9 +516,10 @@ INTL_INT intl_load_xlate_sized(void *buf, INTL_INT bufsize, const char *srv_char
  * nothing and never get further; give each call at least 8. With a table,
  * destlen -1 means no limit and a NUL after the output (room for it is the
  * caller's); the count of output bytes never passes INT32_MAX (status 1
- * there). Mappings with src_left outside 0..7 or dest_chars outside 0..8
- * are never used. Lists must be sorted with intl_mapcompare: the search
- * relies on it. On an unsorted list the mapping
+ * there). With a limit of 0 or more, the bytes of dest after the output
+ * and within the limit may be overwritten. Mappings with src_left outside
+ * 0..7 or dest_chars outside 0..8 are never used. Lists must be sorted with
+ * intl_mapcompare: the search relies on it. On an unsorted list the mapping
  * chosen is unspecified, but the call still ends and stays within the
  * table, the source and the destination limit.
  *
