@@ -30,7 +30,7 @@ inline INTL_INT echo(const char *fmt, void *value, char *out) {
     else
         len = *static_cast<const unsigned char *>(value) % 50;
     if (out != nullptr) {
-        if (text)
+        if (text && len > 0)
             std::memcpy(out, value, len);
         else
             std::memset(out, '#', len);
