@@ -24,14 +24,15 @@ struct Progress {
 // caller's limit leaves room past the output.
 enum class Store { count, exact, wide };
 
-// Puts n (0..8) output bytes, held first lowest, at `to` (exactly n where
-// room for more is not known).
+// Puts n (0..8) output bytes, held first lowest, at dest + at (exactly n
+// where room for more is not known). Counting forms no address: dest is null.
 template <Store S> constexpr Store exact = S == Store::count ? S : Store::exact;
-template <Store S> inline void put(unsigned char *to, std::uint64_t bytes, std::uint64_t n) {
+template <Store S>
+inline void put(unsigned char *dest, std::ptrdiff_t at, std::uint64_t bytes, std::uint64_t n) {
     if constexpr (S == Store::wide)
-        store8(to, bytes);
+        store8(dest + at, bytes);
     for (std::uint64_t i = 0; S == Store::exact && i < n; ++i)
-        to[i] = static_cast<unsigned char>(bytes >> 8 * i);
+        dest[at + static_cast<std::ptrdiff_t>(i)] = static_cast<unsigned char>(bytes >> 8 * i);
 }
 
 // The plans of one call: none until a list that is not empty is met, then
@@ -71,13 +72,13 @@ void run_planned(const Plans &p, const unsigned char *src, std::ptrdiff_t srclen
         const unsigned char *s = src + in;
         if (std::uint64_t eight; *s < 0x80 && ascii_same && in <= srclen - 8 &&
                                  ((eight = load8(s)) & 0x8080808080808080) == 0) {
-            put<S>(dest + out, eight, 8);
+            put<S>(dest, out, eight, 8);
             in += 8, out += 8;
             continue;
         }
         const ByteCell c = plan[*s];
         if (c < needs_grid) {
-            put<S>(dest + out, c & 0xFFFFFFFF, c >> byte_count_shift);
+            put<S>(dest, out, c & 0xFFFFFFFF, c >> byte_count_shift);
             in += 1, out += static_cast<std::ptrdiff_t>(c >> byte_count_shift);
             continue;
         }
@@ -85,7 +86,7 @@ void run_planned(const Plans &p, const unsigned char *src, std::ptrdiff_t srclen
             break;
         const Cell cell = grid_cell(ix->cells(), ix->grid[*s], s);
         const INTL_MAP &m = ix->records()[cell & in_record ? cell & record_place : 0];
-        put<S>(dest + out, cell & in_record ? load8(m.dest_pattern) : cell & 0xFFFFFF,
+        put<S>(dest, out, cell & in_record ? load8(m.dest_pattern) : cell & 0xFFFFFF,
                cell >> 24 & 0xF);
         in += cell >> 28 & 7, out += cell >> 24 & 0xF;
     }
@@ -113,7 +114,7 @@ INTL_INT step(Plans &p, const unsigned char *src, std::ptrdiff_t srclen, unsigne
     }
     if (n > static_cast<std::uint64_t>(limit - produced))
         return status_dest_full;
-    put<exact<S>>(dest + produced, bytes, n);
+    put<exact<S>>(dest, produced, bytes, n);
     used += static_cast<std::ptrdiff_t>(in), produced += static_cast<std::ptrdiff_t>(n);
     return status_done;
 }
@@ -133,7 +134,7 @@ Progress translate(const unsigned char *src, std::ptrdiff_t srclen, unsigned cha
             const std::ptrdiff_t shift = produced - used,
                                  upto = used + std::min<std::ptrdiff_t>(run, 256);
             for (; used < upto && xlt.xlist[src[used]].listsize <= 0; ++used)
-                put<exact<S>>(dest + shift + used, src[used], 1);
+                put<exact<S>>(dest, shift + used, src[used], 1);
             produced = shift + used;
             if (used < srclen)
                 p.look();

@@ -44,6 +44,15 @@ INTL_INT shape_of(std::span<const INTL_MAP> records, unsigned (&low)[2], unsigne
     return length > 2 ? -1 : length;
 }
 
+// Whether the list is in the order the compiler writes. The search assumes
+// it; a grid built from an unsorted list would answer otherwise than the
+// search does where the room left sends a position to it.
+bool sorted(std::span<const INTL_MAP> records) {
+    return std::is_sorted(records.begin(), records.end(), [](const INTL_MAP &a, const INTL_MAP &b) {
+        return intl_mapcompare(&a, &b) < 0;
+    });
+}
+
 // The grid of one list that needs sequences looked up, its cells written
 // from `cells` on; `used` counts the cells taken, up to `budget`. False
 // when the list's shape or size leaves it to the search.
@@ -54,7 +63,7 @@ bool grid_list(unsigned byte, const INTL_XLIST &list, const INTL_MAP *base, Grid
     unsigned low[2] = {255, 255}, high[2] = {0, 0};
     const INTL_MAP *single = nullptr;
     const INTL_INT length = shape_of(records, low, high, single);
-    if (length < 0 || place + records.size() > record_place)
+    if (length < 0 || place + records.size() > record_place || !sorted(records))
         return false;
     const std::size_t span1 = length > 0 ? high[0] - low[0] + 1 : 1;
     const std::size_t span2 = length == 2 ? high[1] - low[1] + 1 : 1;
