@@ -531,9 +531,17 @@ INTL_INT intl_load_xlate_sized(void *buf, INTL_INT bufsize, const char *srv_char
  * substitution: U+FFFD into UTF-8 (and GB18030), the control SUB (0x1A)
  * into other charsets, which running text does not hold; `intl mktable
  * --substitute U+XXXX` chooses another. One character becomes one
- * substitution, except one beyond U+FFFF that the table does not translate,
- * which becomes one per byte; a sequence that breaks off becomes one for its
- * first byte, and translation resumes at the next.
+ * substitution; a sequence that breaks off becomes one for its first byte,
+ * and translation resumes at the next. From UTF-8, a character beyond U+FFFF
+ * that the table does not translate is one substitution in two halves (a
+ * mapping each would take 25 MB per table, and a table has no wildcard): its
+ * lead byte and second byte map to nothing, any two continuation bytes to the
+ * substitution. So a run of n stray continuation bytes becomes (n + 1) / 2
+ * substitutions, and a four-byte sequence that breaks off after its second
+ * byte (at the end of the last piece too) becomes nothing: the one invalid
+ * input that leaves no mark. Pieces cut anywhere give the same output as one
+ * call. From other charsets (GB18030) such a code becomes one substitution
+ * for its first byte, and its other bytes are translated one by one.
  *
  * With 8-byte pointers a table loaded by intl_load_xlate carries an index
  * built from its lists as they were loaded. Do not change a loaded table in

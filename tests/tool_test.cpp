@@ -228,6 +228,8 @@ TEST_F(Tool, CompileReportsEveryErrorWithItsLineAndWritesNothing) {
         {"substitution = ?\nsubstitution = !\n", "{}:4: a second 'substitution' in the section\n"},
         {"substitution = 0x414243444546474849\n", "{}:3: a substitution is 1 to 8 bytes\n"},
         {"substitution = ?\nsubstitute = 0x80, 0x81, 0x82\n", "{}:4: 'substitute' takes 2 values (first, last), found 3\n"},
+        {"delete = 0x80, 0x81, 0x82\ndelete = 0x8081, 0x8180\n", "{}:3: 'delete' takes 2 values (first, last), found 3\n"
+                                                             "{}:4: the sequences 0x8081 and 0x8180 differ before their last byte\n"},
         {"substitution = ?\nsubstitute = 0x8040, 0x80\nsubstitute = 0x41\nmap = 0x41, x\n",
          "{}:4: the sequences 0x8040 and 0x80 differ before their last byte\n"
          "{}:6: duplicate source 0x41 in [to server], first given on line 5\n"},
@@ -299,14 +301,14 @@ TEST_F(Tool, CompileWritesTheFormatByteForByteWhereverOutputGoes) {
     // reads, with the sources whose own translation is the same bytes.
     const std::string total = "; t\n[to server]\nsubstitution = ?\nsubstitute = 0x80, 0x81\n"
                               "range = 0x8141, 0x8142, 0xC3A1\nmap = 0x3F, ?\n"
-                              "[to display]\nsubstitution = 0xEFBFBD\n";
+                              "[to display]\nsubstitution = 0xEFBFBD\ndelete = 0xF090, 0xF091\n";
     const auto field = [](const std::string &bytes) {
         return static_cast<char>(bytes.size()) + bytes + std::string(8 - bytes.size(), '\0');
     };
     // clang-format off
     const std::string with_trailer = le32(420) +
         xlt_block({0, {{0x3F, {{"", "?"}}}, {0x80, {{"", "?"}}}, {0x81, {{"A", "\xC3\xA1"}, {"B", "\xC3\xA2"}, {"", "?"}}}}}) +
-        xlt_block({1, {}}) + "Substite" + field("?") + le32(1) + field("\xEF\xBF\xBD") + le32(0) + field("?");
+        xlt_block({1, {{0xF0, {{"\x90", ""}, {"\x91", ""}}}}}) + "Substite" + field("?") + le32(1) + field("\xEF\xBF\xBD") + le32(0) + field("?");
     // clang-format on
     EXPECT_TRUE(intl({"compile", "-", "-o", "-"}, total).out == with_trailer);
 }
@@ -392,6 +394,26 @@ TEST_F(Tool, MktableRefusesWhatTablesCannotExpressOrLeaveOut) {
     EXPECT_NE(question.out.find("[to display]\nsubstitution = 0x3F\n"), std::string::npos);
 }
 
+// A multi-byte character that is the same bytes on both sides needs a
+// mapping all the same: its lead byte's list ends in a fallback.
+TEST_F(Tool, MktableKeepsMultiByteCharactersThatStayAsTheyAre) {
+    const std::string source = (dir_.path() / "EUC-KR.tbl").string(),
+                      compiled = (dir_.path() / "charsets/CP949/EUC-KR").string();
+    ASSERT_EQ(intl({"mktable", "--client", "EUC-KR", "--server", "CP949", "-o", source}).status, 0);
+    std::filesystem::create_directories(dir_.path() / "charsets/CP949");
+    ASSERT_EQ(intl({"compile", source, "-o", compiled}).status, 0);
+    const std::optional<std::string> korean =
+        Iconv("EUC-KR", "UTF-8")(TempDir::read(data_file("samples/korean.UTF-8.txt")));
+    ASSERT_TRUE(korean && !korean->empty());
+    for (const char *direction : {"--to-server", "--to-display"}) {
+        const Result run = intl(
+            {"xlate", "--home", dir_.path(), "--charset", "CP949", "--table", "EUC-KR", direction},
+            *korean);
+        EXPECT_TRUE(run.status == 0 && run.out == *korean && run.err.empty())
+            << direction << run.err;
+    }
+}
+
 // --- translation against iconv(3) ------------------------------------------
 
 // Running text in the language of each CJK client, from data/samples.
@@ -460,10 +482,17 @@ std::string substitution_of(const std::string &source, const std::string &sectio
     return bytes;
 }
 
-// The count of substitutions intl xlate reports for one input file.
-std::size_t substitutions_reported(const std::string &err, const std::string &file) {
-    const std::size_t at = err.find(file + ": ");
-    return at == std::string::npos ? 0 : std::stoul(err.substr(at + file.size() + 2));
+// A count intl xlate reports for one input file: of substitutions, or
+// (with the words that follow the count) of the sequences it dropped.
+std::size_t reported(const std::string &err, const std::string &file,
+                     const std::string &what = " without a translation") {
+    for (std::size_t at = 0; (at = err.find(file + ": ", at)) != std::string::npos; ++at) {
+        const std::size_t count = at + file.size() + 2, words = err.find(" sequence", count);
+        if (words != std::string::npos &&
+            err.compare(err.find(' ', words + 1), what.size(), what) == 0)
+            return std::stoul(err.substr(count));
+    }
+    return 0;
 }
 
 std::string utf8(char32_t cp) {
@@ -480,13 +509,15 @@ std::string utf8(char32_t cp) {
 
 // UTF-8 text and what a table into `to` makes of it: a character it
 // translates as iconv does, one the target cannot hold as one substitution
-// (beyond U+FFFF one per byte: there are too many for a mapping each), and
-// broken sequences as one substitution per byte that begins no character,
-// or one for a complete sequence of the right shape (a surrogate, an
-// overlong form).
+// (beyond U+FFFF in two halves: a lead byte and its second byte write
+// nothing, two continuation bytes the substitution), and broken sequences
+// as one substitution per byte that begins no character or pair of stray
+// continuation bytes, or one for a complete sequence of the right shape (a
+// surrogate, an overlong form); a four-byte one cut after two bytes leaves
+// nothing.
 struct Expected {
     std::string text, output;
-    std::size_t substitutions = 0;
+    std::size_t substitutions = 0, dropped = 0;
 };
 
 Expected utf8_cases(const std::string &to, const std::string &substitution, std::mt19937 &random,
@@ -508,24 +539,25 @@ Expected utf8_cases(const std::string &to, const std::string &substitution, std:
         const std::optional<std::string> there = forth(utf8(cp));
         const bool translated =
             there && !there->empty() && (cp <= 0xFFFF || assigned_beyond_bmp(cp));
-        const std::size_t count = translated ? 0 : cp <= 0xFFFF ? 1 : 4;
-        std::string output = translated ? *there : "";
-        for (std::size_t i = 0; i < count; ++i)
-            output += substitution;
-        add(utf8(cp), output, count);
+        add(utf8(cp), translated ? *there : substitution, translated ? 0 : 1);
     }
     const std::pair<const char *, std::size_t> broken[] = {{"\x80", 1},
-                                                           {"\xBF\xBF", 2},
+                                                           {"\xBF\xBF", 1},
+                                                           {"\x80\x80\x80", 2},
+                                                           {"\xBF\x80\xBF\x80", 2},
                                                            {"\xC3", 1},
                                                            {"\xE2\x82", 2},
-                                                           {"\xF0\x9F\x98", 3},
+                                                           {"\xF0\x9F\x98", 1},
+                                                           {"\xF0\x9F", 0},
                                                            {"\xC0\xAF", 2},
                                                            {"\xED\xA0\x80", 1},
                                                            {"\xE0\x80\x80", 1},
-                                                           {"\xF4\x90\x80\x80", 4},
-                                                           {"\xF8\x88\x80\x80\x80", 5},
+                                                           {"\xF4\x90\x80\x80", 3},
+                                                           {"\xF0\x80\x80\x80", 3},
+                                                           {"\xF8\x88\x80\x80\x80", 3},
                                                            {"\xFF", 1}};
     for (const auto &[bytes, count] : broken) {
+        e.dropped += count == 0;
         std::string output;
         for (std::size_t i = 0; i < count; ++i)
             output += substitution;
@@ -571,14 +603,104 @@ TEST_F(Tool, EveryShippedTableTurnsAnyInputIntoTextOfItsTarget) {
             ASSERT_GE(run.out.size(), chars.output.size());
             const std::string noise_out = run.out.substr(0, run.out.size() - chars.output.size());
             EXPECT_TRUE(Iconv("UTF-32BE", to)(noise_out)) << "not text of " << to;
-            const std::size_t noise_count = substitutions_reported(run.err, noise_file);
+            const std::size_t noise_count = reported(run.err, noise_file);
             EXPECT_LE(noise_count, noise.size());
             EXPECT_TRUE(noise_count > 0 || Iconv(to, from)(noise) == noise_out);
             EXPECT_TRUE(run.out.substr(noise_out.size()) == chars.output);
-            EXPECT_EQ(substitutions_reported(run.err, dir_.path() / "chars"), chars.substitutions);
+            EXPECT_EQ(reported(run.err, dir_.path() / "chars"), chars.substitutions);
+            EXPECT_EQ(reported(run.err, dir_.path() / "chars", " of four bytes"), chars.dropped);
         }
     }
     EXPECT_EQ(tables, 82u);
+}
+
+// Beyond U+FFFF from UTF-8: one substitution for a character the target
+// cannot hold, the character itself into GB18030 (and back), ceil(n/2)
+// substitutions for n stray continuation bytes, nothing for a four-byte
+// sequence cut after two bytes. Pieces of any size translate as one piece
+// does, and --strict names the offset where the character begins.
+TEST_F(Tool, CharactersBeyondTheBmpTranslateOnceWhereverThePiecesEnd) {
+    const std::string emoji = utf8(0x1F600), han = utf8(0x20000); // CJK Extension B
+    struct Row {
+        const char *server, *client, *direction, *from;
+    } rows[] = {
+        {"UTF-8", "ISO-8859-1", "--to-display", "UTF-8"},
+        {"UTF-8", "SHIFT_JIS", "--to-display", "UTF-8"},
+        {"KOI8-R", "UTF-8", "--to-server", "UTF-8"},
+        {"UTF-8", "GB18030", "--to-display", "UTF-8"},
+        {"UTF-8", "GB18030", "--to-server", "GB18030"},
+    };
+    const std::vector<std::string> blocks =
+        slow_runner() ? std::vector<std::string>{"1", "3", "8", "65536"}
+                      : std::vector<std::string>{"1", "2", "3", "4", "5", "6", "7", "8", "65536"};
+    for (const Row &row : rows) {
+        const std::string to = row.direction == "--to-server"s ? row.server : row.client;
+        SCOPED_TRACE(std::string(row.server) + "/" + row.client + " " + row.direction);
+        Iconv forth(to, "UTF-8");
+        const std::string sub = to == "GB18030" ? *forth(utf8(0xFFFD))
+                                : to == "UTF-8" ? utf8(0xFFFD)
+                                                : "\x1A";
+        const auto as = [&forth, &sub](const std::string &c) {
+            const std::optional<std::string> there = forth(c);
+            return there ? std::pair{*there, 0} : std::pair{sub, 1};
+        };
+        std::string in, out;
+        std::size_t count = 0, dropped = 0;
+        const auto add = [&](const std::string &bytes, const std::string &becomes, int subs) {
+            in += bytes + "x";
+            out += becomes + "x";
+            count += subs;
+        };
+        for (const std::string &c : {emoji, han}) {
+            const auto [becomes, subs] = as(c);
+            add(row.from == "UTF-8"s ? c : *Iconv(row.from, "UTF-8")(c), becomes, subs);
+        }
+        if (row.from == "UTF-8"s) {
+            for (const auto &[stray, subs] : {std::pair{"\x80", 1},
+                                              {"\x80\xBF", 1},
+                                              {"\xBF\x80\xBF", 2},
+                                              {"\x8F\x8F\x8F\x8F", 2}})
+                add(stray, subs == 1 ? sub : sub + sub, subs);
+            add("\xF0\x9F", "", 0);
+            add("\xF0\x9F\x98", sub, 1);
+            in += "\xF0\x9F"; // and at the very end
+            dropped = 2;
+        }
+        const std::string file = dir_.write("in", in);
+        std::string report;
+        if (count > 0)
+            report += "intl xlate: " + file + ": " + std::to_string(count) + " sequence" +
+                      (count == 1 ? "" : "s") + " without a translation became the substitution " +
+                      (sub == "\x1A"     ? "0x1A"
+                       : sub.size() == 3 ? "0xEFBFBD"
+                                         : "0x8431A437") +
+                      "\n";
+        if (dropped > 0)
+            report += "intl xlate: " + file +
+                      ": 2 sequences of four bytes broke off after two and "
+                      "left nothing\n";
+        for (const std::string &block : blocks) {
+            const Result run = intl({"xlate", "--home", build_data, "--charset", row.server,
+                                     "--table", row.client, row.direction, "--block", block, file});
+            EXPECT_EQ(run.status, 0) << block;
+            EXPECT_TRUE(run.out == out) << block;
+            EXPECT_EQ(run.err, report) << block;
+        }
+        if (to == "GB18030" || to == "UTF-8")
+            continue; // they hold both characters
+        const std::string strict = dir_.write("strict", "ab" + emoji + han);
+        for (const char *block : {"1", "2", "3", "65536"}) {
+            const Result run =
+                intl({"xlate", "--home", build_data, "--charset", row.server, "--table", row.client,
+                      row.direction, "--block", block, "--strict", strict});
+            EXPECT_EQ(run.status, 1);
+            EXPECT_EQ(run.out + run.err, "abintl xlate: " + strict +
+                                             ": the sequence 0xF09F9880 at byte 2 has no "
+                                             "translation (the table would write its "
+                                             "substitution 0x1A)\n")
+                << block;
+        }
+    }
 }
 
 // A table is found under the names iconv gives its charsets, in any case;
@@ -785,6 +907,7 @@ TEST_F(Tool, SubcommandsPrintTheirResultOrNameWhatIsWrong) {
     dir_.write("euro", "\x80");
     dir_.write("price", "Prix 5 \xE2\x82\xAC \xF0\x9F\x98\x80 \x1A\xE2\x82\n"); // U+001A is text
     dir_.write("sjis", "a\xA1\x81\xAD\x81\nb");
+    dir_.write("cut", "a\xF0\x9F\n\xBF"); // cut after two bytes, then a stray one
     dir_.write("plain", "cafe\n");
     dir_.write("f.loc", "; c\n[file format]\nversion = 4.2\n[one]\na = x, \"y, z\", 0x09\n[two]\nq "
                         "= \"say \"\"hi\"\"\"\n");
@@ -815,9 +938,14 @@ TEST_F(Tool, SubcommandsPrintTheirResultOrNameWhatIsWrong) {
          "intl dump: {}/charsets/T/short is truncated or not a compiled table (Copying string would result in overflow of buffer)\n"},
         {{"xlate", "--charset", "UTF-8", "--table", "CP1252", "{}/euro"}, 0, "\xE2\x82\xAC"}, // the built-in data
         {{"xlate", "--charset", "UTF-8", "--table", "ISO-8859-1", "--to-display", "{}/price"}, 0,
-         "Prix 5 \x1A \x1A\x1A\x1A\x1A \x1A\x1A\x1A\nintl xlate: {}/price: 7 sequences without a translation became the substitution 0x1A\n"},
+         "Prix 5 \x1A \x1A \x1A\x1A\x1A\nintl xlate: {}/price: 4 sequences without a translation became the substitution 0x1A\n"},
         {{"xlate", "--charset", "UTF-8", "--table", "ISO-8859-1", "--to-display", "--strict", "{}/plain", "{}/price"}, 1,
          "cafe\nPrix 5 intl xlate: {}/price: the sequence 0xE282AC at byte 7 has no translation (the table would write its substitution 0x1A)\n"},
+        {{"xlate", "--charset", "UTF-8", "--table", "ISO-8859-1", "--to-display", "{}/cut"}, 0,
+         "a\n\x1Aintl xlate: {}/cut: 1 sequence without a translation became the substitution 0x1A\n"
+         "intl xlate: {}/cut: 1 sequence of four bytes broke off after two and left nothing\n"},
+        {{"xlate", "--charset", "UTF-8", "--table", "ISO-8859-1", "--to-display", "--strict", "{}/cut"}, 1,
+         "aintl xlate: {}/cut: the sequence 0xF09F at byte 1 breaks off after two bytes (the table would write nothing for it)\n"},
         {{"xlate", "--charset", "UTF-8", "--table", "SHIFT_JIS", "--strict", "{}/sjis"}, 1,
          "a\xEF\xBD\xA1intl xlate: {}/sjis: the sequence 0x81AD at byte 2 has no translation (the table would write its substitution 0xEFBFBD)\n"},
         {{"xlate", "--charset", "UTF-8", "--table", "SHIFT_JIS", "{}/sjis"}, 0,

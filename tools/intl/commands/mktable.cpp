@@ -10,6 +10,8 @@
 // (an unassigned code). What is left has no mapping of its own: its first
 // byte takes the substitution of its lead byte, and translation resumes at
 // the next byte. So every byte sequence translates to text of the target.
+// From UTF-8, a character beyond U+FFFF without a record of its own is
+// split in two halves (see split_beyond_bmp).
 #include "bytes.h"
 #include "output.h"
 #include "tool.h"
@@ -170,6 +172,8 @@ struct Census {
     std::size_t unassigned = 0;      // codes of the charset's shape it does not assign
     std::size_t invalid_bytes = 0;   // bytes that are no character on their own
     std::size_t byte_by_byte = 0;    // characters beyond U+FFFF without a record
+    std::size_t split_leads = 0;     // [lead, second byte] records that write nothing
+    std::size_t split_tails = 0;     // [continuation, continuation] records
     std::size_t not_codes = 0;       // sequences of no code's shape, or not followed
     std::size_t zero_prefixes = 0;   // incomplete with a zero byte after the first
     std::size_t too_long_prefix = 0; // still incomplete after 8 bytes
@@ -225,6 +229,7 @@ struct Direction {
     Reach reach;
     std::map<std::string, std::string> mapped; // not those that stay as they are
     std::set<std::string> substituted;
+    std::set<std::string> deleted;
     std::vector<std::string> undecodable; // of 2 bytes and more, shape not yet known
     Census census;
 
@@ -279,9 +284,11 @@ void take_character(Direction &d, const std::string &source, const std::vector<c
         ++census.too_long_result;
     } else if (!needs_record) {
         ++census.byte_by_byte;
-    } else if (target == source) {
+    } else if (target == source && source.size() == 1) {
         ++census.unchanged;
     } else {
+        // A longer sequence needs its record even when it stays as it is:
+        // its lead byte's list ends in a fallback that would take it.
         ++census.mapped;
         d.mapped.emplace(source, target);
     }
@@ -375,10 +382,45 @@ void take_unassigned_codes(Direction &d) {
     d.undecodable.clear();
 }
 
+// Whether a charset decodes as UTF-8 does (under whichever name iconv
+// knows it).
+bool decodes_as_utf8(Converter &decode) {
+    const auto gives = [&decode](const std::string &bytes, char32_t cp) {
+        std::string utf32;
+        return decode.convert(bytes, utf32) == Outcome::converted &&
+               code_points_of(utf32) == std::vector<char32_t>{cp};
+    };
+    return gives("\xC3\xA9", 0xE9) && gives("\xE2\x82\xAC", 0x20AC) &&
+           gives("\xF0\x9F\x98\x80", 0x1F600);
+}
+
+// A UTF-8 character beyond U+FFFF takes a record only when it is
+// translated; the million others would cost 25 MB a table, and the format
+// has no wildcard. So the lead byte with any second byte it may have
+// writes nothing, and any two continuation bytes write the substitution:
+// such a character becomes one substitution, while a character's own
+// record is longer and wins. The price: a run of n stray continuation
+// bytes becomes (n + 1) / 2 substitutions, and a four-byte sequence that
+// breaks off after its second byte leaves nothing at all.
+void split_beyond_bmp(Direction &d) {
+    for (unsigned lead = 0xF0; lead <= 0xF4; ++lead) {
+        const unsigned low = lead == 0xF0 ? 0x90 : 0x80, high = lead == 0xF4 ? 0x8F : 0xBF;
+        for (unsigned second = low; second <= high; ++second)
+            d.deleted.insert({static_cast<char>(lead), static_cast<char>(second)});
+    }
+    for (unsigned first = 0x80; first <= 0xBF; ++first)
+        for (unsigned second = 0x80; second <= 0xBF; ++second)
+            d.substituted.insert({static_cast<char>(first), static_cast<char>(second)});
+    d.census.split_leads = d.deleted.size();
+    d.census.split_tails = 64 * 64;
+}
+
 void build(Direction &d) {
     const Assigned assigned;
     enumerate(d, std::string{}, assigned);
     take_unassigned_codes(d);
+    if (decodes_as_utf8(d.decode))
+        split_beyond_bmp(d);
 }
 
 // " U+00E9 U+0301" for a sequence of the client charset.
@@ -395,18 +437,24 @@ std::string code_points(Converter &to_unicode, const std::string &client) {
     return text;
 }
 
-// What a source sequence becomes: its mapping, or the substitution (empty).
-using Entries = std::map<std::string, std::string>;
+// What a source sequence becomes.
+enum class Fate { mapped, substituted, deleted };
+struct Entry {
+    Fate fate;
+    std::string destination; // of a mapping
+};
+using Entries = std::map<std::string, Entry>;
 
 // Whether b follows a in a run: alike but in the last byte, one above it,
-// and (for mappings) the same of their destinations.
+// of the same fate, and (for mappings) with destinations that count up too.
 bool follows(const Entries::const_iterator &a, const Entries::const_iterator &b) {
-    const std::string &sa = a->first, &sb = b->first, &da = a->second, &db = b->second;
+    const std::string &sa = a->first, &sb = b->first;
+    const std::string &da = a->second.destination, &db = b->second.destination;
     if (sa.size() != sb.size() || sa.compare(0, sa.size() - 1, sb, 0, sb.size() - 1) != 0 ||
         static_cast<unsigned char>(sb.back()) != static_cast<unsigned char>(sa.back()) + 1 ||
-        da.empty() != db.empty())
+        a->second.fate != b->second.fate)
         return false;
-    return da.empty() ||
+    return a->second.fate != Fate::mapped ||
            (da.size() == db.size() && da.compare(0, da.size() - 1, db, 0, db.size() - 1) == 0 &&
             static_cast<unsigned char>(db.back()) == static_cast<unsigned char>(da.back()) + 1);
 }
@@ -419,33 +467,39 @@ Entries::const_iterator run_end(Entries::const_iterator it, Entries::const_itera
 }
 
 // One section: the substitution, then every entry in source order; runs of
-// three or more become a range (or one 'substitute' of a span).
+// three or more mappings become a range, runs of substituted or deleted
+// sequences one 'substitute' or 'delete' of a span.
 void write_section(std::ostream &out, const char *name, const Direction &d,
                    Converter &client_to_unicode, bool keyed_by_client) {
-    Entries entries = d.mapped;
+    Entries entries;
+    for (const auto &[source, target] : d.mapped)
+        entries.emplace(source, Entry{Fate::mapped, target});
     for (const std::string &source : d.substituted)
-        entries.emplace(source, std::string{});
+        entries.emplace(source, Entry{Fate::substituted, {}});
+    for (const std::string &source : d.deleted)
+        entries.emplace(source, Entry{Fate::deleted, {}});
     out << '\n' << '[' << name << "]\nsubstitution = " << hex_bytes(d.substitution) << '\n';
     const auto client_of = [&](Entries::const_iterator it) {
-        return code_points(client_to_unicode, keyed_by_client ? it->first : it->second);
+        return code_points(client_to_unicode, keyed_by_client ? it->first : it->second.destination);
     };
     for (auto it = entries.cbegin(); it != entries.cend();) {
         auto last = run_end(it, entries.cend());
-        const bool substitute = it->second.empty();
-        if (!substitute && std::distance(it, last) < 2)
+        const Fate fate = it->second.fate;
+        if (fate == Fate::mapped && std::distance(it, last) < 2)
             last = it;
-        if (substitute) {
-            out << "substitute = " << hex_bytes(it->first);
+        if (fate != Fate::mapped) {
+            out << (fate == Fate::substituted ? "substitute = " : "delete = ")
+                << hex_bytes(it->first);
             if (last != it)
                 out << ", " << hex_bytes(last->first);
             out << '\n';
         } else if (last != it) {
             out << "range = " << hex_bytes(it->first) << ", " << hex_bytes(last->first) << ", "
-                << hex_bytes(it->second) << " ;" << client_of(it) << " .." << client_of(last)
-                << '\n';
+                << hex_bytes(it->second.destination) << " ;" << client_of(it) << " .."
+                << client_of(last) << '\n';
         } else {
-            out << "map = " << hex_bytes(it->first) << ", " << hex_bytes(it->second) << " ;"
-                << client_of(it) << '\n';
+            out << "map = " << hex_bytes(it->first) << ", " << hex_bytes(it->second.destination)
+                << " ;" << client_of(it) << '\n';
         }
         it = std::next(last);
     }
@@ -468,13 +522,23 @@ void write_census(std::ostream &out, const char *name, const Direction &d) {
     out << ".\n; Mapped: " << c.mapped << "; unchanged (no mapping needed): " << c.unchanged
         << ".\n; Substituted: " << c.unmappable << " characters " << d.to << " does not hold, "
         << c.dropped << " that iconv drops, " << c.unassigned << " unassigned codes, "
-        << c.invalid_bytes
-        << " bytes that are no character.\n; Substituted byte by byte: " << c.byte_by_byte
-        << " characters beyond U+FFFF not translated (unassigned, private use or not held)"
-        << ",\n; and " << c.not_codes
-        << " sequences of no code's shape.\n; Left out: " << c.too_long_prefix
-        << " still incomplete after 8 bytes, " << c.too_long_result
-        << " that convert to more than 8 bytes, " << c.beyond_bmp << " characters beyond U+FFFF.\n";
+        << c.invalid_bytes << " bytes that are no character.\n";
+    if (c.split_leads > 0)
+        out << "; Beyond U+FFFF, " << c.byte_by_byte
+            << " characters not translated (unassigned, private use or not held)\n"
+               "; have no record of their own: each becomes one substitution through the "
+            << c.split_leads << "\n; records [lead byte, second byte] -> nothing and the "
+            << c.split_tails
+            << " [continuation byte,\n; continuation byte] -> the substitution.\n"
+               "; Substituted byte by byte: "
+            << c.not_codes << " sequences of no code's shape.\n";
+    else
+        out << "; Substituted byte by byte: " << c.byte_by_byte
+            << " characters beyond U+FFFF not translated (unassigned, private use or not held)"
+            << ",\n; and " << c.not_codes << " sequences of no code's shape.\n";
+    out << "; Left out: " << c.too_long_prefix << " still incomplete after 8 bytes, "
+        << c.too_long_result << " that convert to more than 8 bytes, " << c.beyond_bmp
+        << " characters beyond U+FFFF.\n";
 }
 
 void write_header(std::ostream &out, const MktableOptions &o, const Direction &to_server,
@@ -486,6 +550,14 @@ void write_header(std::ostream &out, const MktableOptions &o, const Direction &t
         << "; side. A character it cannot hold, an unassigned code and a byte that\n"
         << "; begins no character become the substitution; a sequence that breaks off\n"
         << "; becomes one for its first byte, and translation resumes at the next.\n";
+    if (to_server.census.split_leads > 0 || to_display.census.split_leads > 0)
+        out << ";\n; From UTF-8, a character beyond U+FFFF that the table does not translate\n"
+            << "; becomes one substitution in two halves: its first two bytes write\n"
+            << "; nothing, its last two the substitution. So two stray continuation bytes\n"
+            << "; in a row become one substitution, and a four-byte sequence that breaks\n"
+            << "; off after its second byte leaves no mark: the one invalid input that\n"
+            << "; does. The format has no wildcard, and a record per character would\n"
+            << "; take 25 MB a table.\n";
     write_census(out, "to server", to_server);
     write_census(out, "to display", to_display);
     out << "\n[file format]\nversion = 4.2\n";

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <iostream>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <unistd.h>
@@ -54,10 +55,21 @@ const INTL_MAP *mapping_at(const INTL_XLATE &table, const unsigned char *s, std:
     return nullptr;
 }
 
+// A table from UTF-8 splits a character beyond U+FFFF that it does not
+// translate: its lead byte and second byte write nothing, and what follows
+// (its last two bytes, or one when it breaks off there) the substitution.
+bool splits_character(const INTL_MAP &m, const unsigned char *s) {
+    return m.src_left == 1 && m.dest_chars == 0 && s[0] >= 0xF0 && s[0] <= 0xF4 &&
+           (s[1] & 0xC0) == 0x80;
+}
+
 // Calls intl_xlate and finds the sequences whose translation is the
 // table's substitution, in what each call consumed: counted, or with
 // --strict the end of the translation, after the output that precedes
-// the first of them.
+// the first of them. The first half of a split character is held until
+// the record after it: a substitution there is the character's, named
+// from its first byte; anything else means the sequence broke off after
+// two bytes and left nothing, which is counted apart.
 class SubstitutionWatch {
   public:
     SubstitutionWatch(const Substitution &substitution, const std::string &name, bool strict)
@@ -69,15 +81,35 @@ class SubstitutionWatch {
             intl_stream::PlainCall{}(table, src, length, out, room, last);
         const std::string_view written(reinterpret_cast<const char *>(out),
                                        static_cast<std::size_t>(std::max(step.produced, 0)));
-        if (!substitution_.bytes.empty() && step.used > 0 &&
-            written.find(substitution_.bytes) != std::string_view::npos)
+        const auto used = static_cast<std::size_t>(std::max(step.used, 0));
+        if (!substitution_.bytes.empty() && used > 0 &&
+            (written.find(substitution_.bytes) != std::string_view::npos || !split_.empty() ||
+             (splits(*table) && holds_lead_of_four(src, used))))
             look(*table, src, static_cast<std::size_t>(length), step, out);
-        offset_ += static_cast<std::uint64_t>(std::max(step.used, 0));
+        offset_ += used;
+        if (last != 0 && step.status == 0)
+            end_split(out, static_cast<std::size_t>(std::max(step.produced, 0)));
         return step;
     }
     std::uint64_t count() const { return count_; }
+    std::uint64_t dropped() const { return dropped_; }
 
   private:
+    // Whether the table splits characters (known after the first call).
+    bool splits(const INTL_XLATE &table) {
+        if (!splits_) {
+            const INTL_XLIST &list = table.xlist[0xF0];
+            splits_ =
+                std::any_of(list.list, list.list + std::max(list.listsize, 0),
+                            [](const INTL_MAP &m) { return m.src_left == 1 && m.dest_chars == 0; });
+        }
+        return *splits_;
+    }
+
+    static bool holds_lead_of_four(const unsigned char *src, std::size_t used) {
+        return std::any_of(src, src + used, [](unsigned char c) { return c >= 0xF0 && c <= 0xF4; });
+    }
+
     bool substitutes(const INTL_MAP &m, const unsigned char *s) const {
         const std::string_view source(reinterpret_cast<const char *>(s),
                                       1 + static_cast<std::size_t>(m.src_left));
@@ -93,25 +125,46 @@ class SubstitutionWatch {
         std::size_t produced = 0;
         for (std::size_t at = 0; at < static_cast<std::size_t>(step.used);) {
             const INTL_MAP *m = mapping_at(table, src + at, length - at);
+            const std::size_t n = m != nullptr ? 1 + static_cast<std::size_t>(m->src_left) : 1;
+            const std::string_view sequence(reinterpret_cast<const char *>(src + at), n);
             if (m != nullptr && substitutes(*m, src + at)) {
+                const std::uint64_t start = split_.empty() ? offset_ + at : split_offset_;
                 if (strict_)
-                    refuse(src + at, 1 + static_cast<std::size_t>(m->src_left), at, out, produced);
+                    refuse(split_ + std::string(sequence), start, out, produced,
+                           "has no translation (the table would write its substitution " +
+                               hex_bytes(substitution_.bytes) + ")");
                 ++count_;
+                split_.clear();
+            } else {
+                end_split(out, produced);
+                if (m != nullptr && splits_character(*m, src + at)) {
+                    split_ = sequence;
+                    split_offset_ = offset_ + at;
+                }
             }
-            at += m != nullptr ? 1 + static_cast<std::size_t>(m->src_left) : 1;
+            at += n;
             produced += m != nullptr ? static_cast<std::size_t>(m->dest_chars) : 1;
         }
     }
 
-    [[noreturn]] void refuse(const unsigned char *s, std::size_t n, std::size_t at,
-                             const unsigned char *out, std::size_t produced) const {
+    // A split character's first half that nothing substituted follows.
+    void end_split(const unsigned char *out, std::size_t produced) {
+        if (split_.empty())
+            return;
+        if (strict_)
+            refuse(split_, split_offset_, out, produced,
+                   "breaks off after two bytes (the table would write nothing for it)");
+        ++dropped_;
+        split_.clear();
+    }
+
+    [[noreturn]] void refuse(const std::string &sequence, std::uint64_t at,
+                             const unsigned char *out, std::size_t produced,
+                             const std::string &what) const {
         write_all(STDOUT_FILENO, {reinterpret_cast<const char *>(out), produced},
                   "standard output");
-        throw Failure(name_ + ": the sequence " +
-                      hex_bytes({reinterpret_cast<const char *>(s), n}) + " at byte " +
-                      std::to_string(offset_ + at) +
-                      " has no translation (the table would write its substitution " +
-                      hex_bytes(substitution_.bytes) + ")");
+        throw Failure(name_ + ": the sequence " + hex_bytes(sequence) + " at byte " +
+                      std::to_string(at) + " " + what);
     }
 
     const Substitution &substitution_;
@@ -119,6 +172,10 @@ class SubstitutionWatch {
     bool strict_;
     std::uint64_t offset_ = 0;
     std::uint64_t count_ = 0;
+    std::uint64_t dropped_ = 0;
+    std::optional<bool> splits_;
+    std::string split_; // the first half of a split character, not yet followed
+    std::uint64_t split_offset_ = 0;
 };
 
 // Reads one input to its end; false (after a message) on a read error.
@@ -150,6 +207,10 @@ bool translate_input(int fd, const std::string &name, const LoadedTables &tables
                   << (watch.count() == 1 ? "" : "s")
                   << " without a translation became the substitution "
                   << hex_bytes(tables.substitution().bytes) << '\n';
+    if (watch.dropped() > 0)
+        std::cerr << "intl xlate: " << name << ": " << watch.dropped() << " sequence"
+                  << (watch.dropped() == 1 ? "" : "s")
+                  << " of four bytes broke off after two and left nothing\n";
     return true;
 }
 

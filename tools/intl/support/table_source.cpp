@@ -1,5 +1,6 @@
-// read_table_source: the entries "map", "range" and "delete" of a table
-// source, turned into INTL_MAPs with the library's table-building calls.
+// read_table_source: the entries "map", "range", "delete", "substitution"
+// and "substitute" of a table source, turned into INTL_MAPs with the
+// library's table-building calls.
 #include "table_source.h"
 
 #include "bytes.h"
@@ -84,9 +85,12 @@ void add_map(const std::vector<std::string> &values, int line, SourceTable &tabl
     table.mappings.push_back(sequence_mapping(values[0], values[1], line));
 }
 
+// first (..last) are dropped from the text.
 void add_delete(const std::vector<std::string> &values, int line, SourceTable &table) {
-    expect_values("delete", values, 1, "source");
-    table.mappings.push_back(sequence_mapping(values[0], std::string{}, line));
+    if (values.size() != 1)
+        expect_values("delete", values, 2, "first, last");
+    for (const std::string &source : span(values[0], values.back()))
+        table.mappings.push_back(sequence_mapping(source, std::string{}, line));
 }
 
 // first..last map to destination, destination with its last byte plus 1, ...
