@@ -631,8 +631,11 @@ TEST_F(Tool, CharactersBeyondTheBmpTranslateOnceWhereverThePiecesEnd) {
         {"UTF-8", "GB18030", "--to-server", "GB18030"},
     };
     const std::vector<std::string> blocks =
-        slow_runner() ? std::vector<std::string>{"1", "3", "8", "65536"}
+        slow_runner() ? std::vector<std::string>{"1", "5", "65536"}
                       : std::vector<std::string>{"1", "2", "3", "4", "5", "6", "7", "8", "65536"};
+    const std::vector<std::string> strict_blocks =
+        slow_runner() ? std::vector<std::string>{"1", "65536"}
+                      : std::vector<std::string>{"1", "2", "3", "65536"};
     for (const Row &row : rows) {
         const std::string to = row.direction == "--to-server"s ? row.server : row.client;
         SCOPED_TRACE(std::string(row.server) + "/" + row.client + " " + row.direction);
@@ -676,9 +679,8 @@ TEST_F(Tool, CharactersBeyondTheBmpTranslateOnceWhereverThePiecesEnd) {
                                          : "0x8431A437") +
                       "\n";
         if (dropped > 0)
-            report += "intl xlate: " + file +
-                      ": 2 sequences of four bytes broke off after two and "
-                      "left nothing\n";
+            report += "intl xlate: " + file + ": " + std::to_string(dropped) +
+                      " sequences of four bytes broke off after two and left nothing\n";
         for (const std::string &block : blocks) {
             const Result run = intl({"xlate", "--home", build_data, "--charset", row.server,
                                      "--table", row.client, row.direction, "--block", block, file});
@@ -689,7 +691,7 @@ TEST_F(Tool, CharactersBeyondTheBmpTranslateOnceWhereverThePiecesEnd) {
         if (to == "GB18030" || to == "UTF-8")
             continue; // they hold both characters
         const std::string strict = dir_.write("strict", "ab" + emoji + han);
-        for (const char *block : {"1", "2", "3", "65536"}) {
+        for (const std::string &block : strict_blocks) {
             const Result run =
                 intl({"xlate", "--home", build_data, "--charset", row.server, "--table", row.client,
                       row.direction, "--block", block, "--strict", strict});
