@@ -369,6 +369,8 @@ TEST_F(Tool, MktableRefusesWhatTablesCannotExpressOrLeaveOut) {
         {{"EUC-TW", "UTF-8", "--bmp-only"}, ": 30713 EUC-TW characters would be left out (0 longer than 8 bytes, "
                                              "0 converting to more than 8, 30713 beyond U+FFFF) and substituted "
                                              "byte by byte; --allow-partial writes"},
+        {{"UTF-8", "KOI8-R", "--bmp-only"}, ": 1048576 UTF-8 characters would be left out (0 longer than 8 bytes, "
+                                            "0 converting to more than 8, 1048576 beyond U+FFFF) and substituted once each;"},
         // clang-format on
     };
     const std::string output = (dir_.path() / "out.tbl").string();

@@ -267,7 +267,8 @@ void take_character(Direction &d, const std::string &source, const std::vector<c
         return;
     }
     // A character beyond U+FFFF takes a record only when it is translated:
-    // there are a million of them, and any other is substituted byte by byte.
+    // there are a million of them. Any other is substituted in two halves
+    // from UTF-8 (split_beyond_bmp), byte by byte from other charsets.
     const bool needs_record = !beyond || (points.size() == 1 && assigned(points[0]));
     std::string target;
     const bool converted = d.forth.convert(source, target) == Outcome::converted;
@@ -587,8 +588,9 @@ void refuse_left_out(const MktableOptions &options, const Direction &d) {
     d.refuse(std::to_string(c.left_out()) + " " + d.from + " characters would be left out (" +
              std::to_string(c.too_long_prefix) + " longer than 8 bytes, " +
              std::to_string(c.too_long_result) + " converting to more than 8, " +
-             std::to_string(c.beyond_bmp) +
-             " beyond U+FFFF) and substituted byte by byte; --allow-partial writes the table "
+             std::to_string(c.beyond_bmp) + " beyond U+FFFF) and substituted " +
+             (c.split_leads > 0 ? "once each" : "byte by byte") +
+             "; --allow-partial writes the table "
              "without them");
 }
 
