@@ -10,8 +10,8 @@
 // (an unassigned code). What is left has no mapping of its own: its first
 // byte takes the substitution of its lead byte, and translation resumes at
 // the next byte. So every byte sequence translates to text of the target.
-// From UTF-8, a character beyond U+FFFF without a record of its own is
-// split in two halves (see split_beyond_bmp).
+// A character beyond U+FFFF without a record of its own is split in two
+// halves: from UTF-8 see split_beyond_bmp, from GB18030 split_four_byte_codes.
 #include "bytes.h"
 #include "output.h"
 #include "tool.h"
@@ -174,6 +174,7 @@ struct Census {
     std::size_t byte_by_byte = 0;    // characters beyond U+FFFF without a record
     std::size_t split_leads = 0;     // [lead, second byte] records that write nothing
     std::size_t split_tails = 0;     // [continuation, continuation] records
+    std::size_t split_halves = 0;    // [byte, digit] records, either half of a four-byte code
     std::size_t not_codes = 0;       // sequences of no code's shape, or not followed
     std::size_t zero_prefixes = 0;   // incomplete with a zero byte after the first
     std::size_t too_long_prefix = 0; // still incomplete after 8 bytes
@@ -383,16 +384,25 @@ void take_unassigned_codes(Direction &d) {
     d.undecodable.clear();
 }
 
+bool decodes_to(Converter &decode, const std::string &bytes, char32_t cp) {
+    std::string utf32;
+    return decode.convert(bytes, utf32) == Outcome::converted &&
+           code_points_of(utf32) == std::vector<char32_t>{cp};
+}
+
 // Whether a charset decodes as UTF-8 does (under whichever name iconv
 // knows it).
 bool decodes_as_utf8(Converter &decode) {
-    const auto gives = [&decode](const std::string &bytes, char32_t cp) {
-        std::string utf32;
-        return decode.convert(bytes, utf32) == Outcome::converted &&
-               code_points_of(utf32) == std::vector<char32_t>{cp};
-    };
-    return gives("\xC3\xA9", 0xE9) && gives("\xE2\x82\xAC", 0x20AC) &&
-           gives("\xF0\x9F\x98\x80", 0x1F600);
+    return decodes_to(decode, "\xC3\xA9", 0xE9) && decodes_to(decode, "\xE2\x82\xAC", 0x20AC) &&
+           decodes_to(decode, "\xF0\x9F\x98\x80", 0x1F600);
+}
+
+// Whether a charset writes every code point in four bytes where it has no
+// shorter code, as GB18030 does.
+bool decodes_as_gb18030(Converter &decode) {
+    return decodes_to(decode, "\x81\x30\x81\x30", 0x80) &&
+           decodes_to(decode, "\x90\x30\x81\x30", 0x10000) &&
+           decodes_to(decode, "\xE3\x32\x9A\x35", 0x10FFFF);
 }
 
 // A UTF-8 character beyond U+FFFF takes a record only when it is
@@ -416,12 +426,31 @@ void split_beyond_bmp(Direction &d) {
     d.census.split_tails = 64 * 64;
 }
 
+// A GB18030 code of four bytes is two halves of one shape, a byte
+// 0x81-0xFE and a digit (no two-byte code ends in a digit). A code without
+// a record of its own (beyond U+FFFF, the characters the table does not
+// translate and the codes iconv does not decode; the codes under 0x81-0x84
+// that it does not decode have their own) could become one substitution
+// only if one of its halves wrote nothing, and a record cannot tell a first
+// half from a second: with 0x9A 0x35 writing nothing, U+10FFFF (E3 32 9A
+// 35) would leave no mark. So every half writes the substitution: such a
+// code becomes two, a lead byte and digit that no half follows one, and no
+// digit of a code is left in the text.
+void split_four_byte_codes(Direction &d) {
+    for (unsigned first = 0x81; first <= 0xFE; ++first)
+        for (unsigned digit = '0'; digit <= '9'; ++digit)
+            d.substituted.insert({static_cast<char>(first), static_cast<char>(digit)});
+    d.census.split_halves = 126 * 10;
+}
+
 void build(Direction &d) {
     const Assigned assigned;
     enumerate(d, std::string{}, assigned);
     take_unassigned_codes(d);
     if (decodes_as_utf8(d.decode))
         split_beyond_bmp(d);
+    else if (decodes_as_gb18030(d.decode))
+        split_four_byte_codes(d);
 }
 
 // " U+00E9 U+0301" for a sequence of the client charset.
@@ -533,6 +562,13 @@ void write_census(std::ostream &out, const char *name, const Direction &d) {
             << " [continuation byte,\n; continuation byte] -> the substitution.\n"
                "; Substituted byte by byte: "
             << c.not_codes << " sequences of no code's shape.\n";
+    else if (c.split_halves > 0)
+        out << "; Beyond U+FFFF, " << c.byte_by_byte
+            << " characters not translated (unassigned, private use or not held)\n"
+               "; have no record of their own: each becomes two substitutions through the "
+            << c.split_halves << "\n; records [byte 0x81-0xFE, digit] -> the substitution, "
+            << "one per half.\n; Substituted byte by byte, or in halves when of four bytes: "
+            << c.not_codes << " sequences\n; of no code's shape.\n";
     else
         out << "; Substituted byte by byte: " << c.byte_by_byte
             << " characters beyond U+FFFF not translated (unassigned, private use or not held)"
@@ -559,6 +595,15 @@ void write_header(std::ostream &out, const MktableOptions &o, const Direction &t
             << "; off after its second byte leaves no mark: the one invalid input that\n"
             << "; does. The format has no wildcard, and a record per character would\n"
             << "; take 25 MB a table.\n";
+    if (to_server.census.split_halves > 0 || to_display.census.split_halves > 0)
+        out << ";\n; From GB18030, a four-byte code without a record of its own (beyond\n"
+            << "; U+FFFF, a character the table does not translate or a code iconv does\n"
+            << "; not decode) becomes two substitutions, one per half: its halves have\n"
+            << "; one shape, a byte 0x81-0xFE and a digit, and no record can tell them\n"
+            << "; apart, so neither may write nothing; one substitution would take a\n"
+            << "; record per code, a million. A lead byte and digit that no half follows\n"
+            << "; become one substitution. So every invalid input leaves a mark, and no\n"
+            << "; digit of such a code is left in the text.\n";
     write_census(out, "to server", to_server);
     write_census(out, "to display", to_display);
     out << "\n[file format]\nversion = 4.2\n";
@@ -589,7 +634,9 @@ void refuse_left_out(const MktableOptions &options, const Direction &d) {
              std::to_string(c.too_long_prefix) + " longer than 8 bytes, " +
              std::to_string(c.too_long_result) + " converting to more than 8, " +
              std::to_string(c.beyond_bmp) + " beyond U+FFFF) and substituted " +
-             (c.split_leads > 0 ? "once each" : "byte by byte") +
+             (c.split_leads > 0    ? "once each"
+              : c.split_halves > 0 ? "twice each, once per half"
+                                   : "byte by byte") +
              "; --allow-partial writes the table "
              "without them");
 }

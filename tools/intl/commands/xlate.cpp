@@ -63,13 +63,22 @@ bool splits_character(const INTL_MAP &m, const unsigned char *s) {
            (s[1] & 0xC0) == 0x80;
 }
 
+// A table from GB18030 substitutes a four-byte code without a record of
+// its own in halves of one shape, a byte 0x81-0xFE and a digit, each
+// writing the substitution: two such halves in a row are one code.
+bool is_half_of_four(const INTL_MAP &m, const unsigned char *s) {
+    return m.src_left == 1 && s[0] >= 0x81 && s[0] <= 0xFE && s[1] >= '0' && s[1] <= '9';
+}
+
 // Calls intl_xlate and finds the sequences whose translation is the
 // table's substitution, in what each call consumed: counted, or with
 // --strict the end of the translation, after the output that precedes
 // the first of them. The first half of a split character is held until
 // the record after it: a substitution there is the character's, named
 // from its first byte; anything else means the sequence broke off after
-// two bytes and left nothing, which is counted apart.
+// two bytes and left nothing, which is counted apart. A GB18030 half
+// that ends what a call consumed is handed back to the next call, which
+// sees what follows it: the first half already wrote its substitution.
 class SubstitutionWatch {
   public:
     SubstitutionWatch(const Substitution &substitution, const std::string &name, bool strict)
@@ -85,7 +94,9 @@ class SubstitutionWatch {
         if (!substitution_.bytes.empty() && used > 0 &&
             (written.find(substitution_.bytes) != std::string_view::npos || !split_.empty() ||
              (splits(*table) && holds_lead_of_four(src, used))))
-            look(*table, src, static_cast<std::size_t>(length), step, out);
+            if (const std::optional<Cut> cut =
+                    look(*table, src, static_cast<std::size_t>(length), used, out, last != 0))
+                return hand_back(step, *cut);
         offset_ += used;
         if (last != 0 && step.status == 0)
             end_split(out, static_cast<std::size_t>(std::max(step.produced, 0)));
@@ -120,14 +131,48 @@ class SubstitutionWatch {
                          source) == substitution_.translated_alike.end();
     }
 
-    void look(const INTL_XLATE &table, const unsigned char *src, std::size_t length,
-              const intl_stream::Step &step, const unsigned char *out) {
+    // Where a call is cut short: the source bytes and output before a half.
+    struct Cut {
+        std::size_t used, produced;
+    };
+
+    intl_stream::Step hand_back(intl_stream::Step step, const Cut &cut) {
+        step.used = static_cast<INTL_INT>(cut.used);
+        step.produced = static_cast<INTL_INT>(cut.produced);
+        if (step.status == 0)
+            step.status = 2;
+        offset_ += cut.used;
+        return step;
+    }
+
+    // The record at s and, for a GB18030 half, the half after it when
+    // there is one; null when the byte is copied.
+    const INTL_MAP *record_at(const INTL_XLATE &table, const unsigned char *s, std::size_t left,
+                              std::size_t &n, std::size_t &wrote) const {
+        const INTL_MAP *m = mapping_at(table, s, left);
+        n = m != nullptr ? 1 + static_cast<std::size_t>(m->src_left) : 1;
+        wrote = m != nullptr ? static_cast<std::size_t>(m->dest_chars) : 1;
+        if (m == nullptr || !is_half_of_four(*m, s) || left == n)
+            return m;
+        const INTL_MAP *next = mapping_at(table, s + n, left - n);
+        if (next != nullptr && substitutes(*next, s + n) && is_half_of_four(*next, s + n)) {
+            n += 2;
+            wrote += static_cast<std::size_t>(next->dest_chars);
+        }
+        return m;
+    }
+
+    std::optional<Cut> look(const INTL_XLATE &table, const unsigned char *src, std::size_t length,
+                            std::size_t used, const unsigned char *out, bool last) {
         std::size_t produced = 0;
-        for (std::size_t at = 0; at < static_cast<std::size_t>(step.used);) {
-            const INTL_MAP *m = mapping_at(table, src + at, length - at);
-            const std::size_t n = m != nullptr ? 1 + static_cast<std::size_t>(m->src_left) : 1;
+        for (std::size_t at = 0; at < used;) {
+            std::size_t n = 0, wrote = 0;
+            const INTL_MAP *m = record_at(table, src + at, used - at, n, wrote);
             const std::string_view sequence(reinterpret_cast<const char *>(src + at), n);
             if (m != nullptr && substitutes(*m, src + at)) {
+                if (n == 2 && at + n == used && is_half_of_four(*m, src + at) &&
+                    (!last || used < length))
+                    return Cut{at, produced};
                 const std::uint64_t start = split_.empty() ? offset_ + at : split_offset_;
                 if (strict_)
                     refuse(split_ + std::string(sequence), start, out, produced,
@@ -143,8 +188,9 @@ class SubstitutionWatch {
                 }
             }
             at += n;
-            produced += m != nullptr ? static_cast<std::size_t>(m->dest_chars) : 1;
+            produced += wrote;
         }
+        return std::nullopt;
     }
 
     // A split character's first half that nothing substituted follows.
@@ -182,7 +228,10 @@ class SubstitutionWatch {
 bool translate_input(int fd, const std::string &name, const LoadedTables &tables,
                      const XlateOptions &options) {
     const std::size_t block = options.block;
-    intl_stream::XlateStream stream(tables.chosen(), block, block);
+    // Room for two mappings, so that a call that starts at a handed-back
+    // half always gets past it.
+    intl_stream::XlateStream stream(tables.chosen(),
+                                    std::max(block, 2 * intl_stream::longest_mapping), block);
     SubstitutionWatch watch(tables.substitution(), name, options.strict);
     std::vector<unsigned char> piece(block);
     const auto write_out = [](const unsigned char *bytes, std::size_t count) {
