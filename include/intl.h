@@ -540,8 +540,11 @@ INTL_INT intl_load_xlate_sized(void *buf, INTL_INT bufsize, const char *srv_char
  * substitutions, and a four-byte sequence that breaks off after its second
  * byte (at the end of the last piece too) becomes nothing: the one invalid
  * input that leaves no mark. Pieces cut anywhere give the same output as one
- * call. From other charsets (GB18030) such a code becomes one substitution
- * for its first byte, and its other bytes are translated one by one.
+ * call. From GB18030 such a code, and a four-byte one that is no character,
+ * becomes two substitutions, one per half: its halves have one shape (a
+ * byte 0x81-0xFE and a digit) that no mapping can tell apart, so neither
+ * may map to nothing. A lead byte and digit that no other half follows are
+ * one substitution: from GB18030 no input is left without a mark.
  *
  * With 8-byte pointers a table loaded by intl_load_xlate carries an index
  * built from its lists as they were loaded. Do not change a loaded table in

@@ -571,6 +571,71 @@ Expected utf8_cases(const std::string &to, const std::string &substitution, std:
     return e;
 }
 
+// The GB18030 code of a code point, from its place among the four-byte codes.
+std::string gb18030_four(unsigned place) {
+    return {static_cast<char>(0x81 + place / 12600), static_cast<char>('0' + place / 1260 % 10),
+            static_cast<char>(0x81 + place / 10 % 126), static_cast<char>('0' + place % 10)};
+}
+
+// GB18030 text and what a table into `to` makes of it: a four-byte code
+// under every lead byte, translated as iconv does when the table holds it
+// (up to U+FFFF, and beyond where Unicode assigns it), one substitution for
+// a code of the shape of those under 0x81-0x84 that iconv does not decode,
+// and two for any other code, counted once: its halves (a byte 0x81-0xFE and
+// a digit) cannot tell which of them is first. A lead byte and digit that
+// no half follows are one substitution.
+Expected gb18030_cases(const std::string &to, const std::string &substitution, std::mt19937 &random,
+                       int per_lead) {
+    Iconv forth(to, "GB18030"), to_unicode("UTF-32BE", "GB18030");
+    Expected e;
+    const auto add = [&](const std::string &text, const std::string &output, std::size_t count) {
+        e.text += text + " ";
+        e.output += output + " ";
+        e.substitutions += count;
+    };
+    const unsigned beyond = 0x90 - 0x81; // the lead bytes of the BMP
+    std::vector<std::string> codes = {gb18030_four(beyond * 12600 + 0x10FFFF - 0x10000),
+                                      gb18030_four(beyond * 12600 + 0xF0000 - 0x10000),
+                                      gb18030_four(beyond * 12600 + 0x1F600 - 0x10000),
+                                      gb18030_four(beyond * 12600 + 0x110000 - 0x10000),
+                                      "\x84\x31\xA5\x30",
+                                      "\x85\x30\x81\x30",
+                                      "\xFE\x39\xFE\x39"};
+    for (unsigned lead = 0; lead < 126; ++lead)
+        for (int k = 0; k < per_lead; ++k)
+            codes.push_back(gb18030_four(lead * 12600 + random() % 12600));
+    for (const std::string &code : codes) {
+        const std::optional<std::string> there = forth(code), cp = to_unicode(code);
+        const bool beyond_bmp = cp && cp->size() == 4 && (*cp)[1] != 0;
+        const auto point = [&cp] {
+            char32_t value = 0;
+            for (char c : *cp)
+                value = value << 8 | static_cast<unsigned char>(c);
+            return value;
+        };
+        if (there && !there->empty() && (!beyond_bmp || assigned_beyond_bmp(point())))
+            add(code, *there, 0);
+        else if (static_cast<unsigned char>(code[0]) <= 0x84)
+            add(code, substitution, 1);
+        else
+            add(code, substitution + substitution, 1);
+    }
+    const std::tuple<const char *, std::string, std::size_t> broken[] = {
+        {"\x81", substitution, 1},
+        {"\x81\x30", substitution, 1},
+        {"\xE3\x32\x9A", substitution + substitution, 2},
+        {"\x81\x30\x81\x41", substitution + *forth("\x81\x41"), 1},
+        {"\x30\x81\x30", "0" + substitution, 1},
+        {"\x80", substitution, 1},
+        {"\xFF", substitution, 1}};
+    for (const auto &[bytes, output, count] : broken)
+        add(bytes, output, count);
+    e.text += "\x95\x33"; // cut off by the end of the text
+    e.output += substitution;
+    e.substitutions += 1;
+    return e;
+}
+
 // Every table mktable writes is total: any bytes translate to text that
 // iconv decodes in the target charset, and what was translated with no
 // substitution is what iconv makes of it. Under an emulator or a sanitizer
@@ -597,8 +662,10 @@ TEST_F(Tool, EveryShippedTableTurnsAnyInputIntoTextOfItsTarget) {
             std::vector<std::string> args = {"xlate",   "--home", build_data, "--charset", server,
                                              "--table", client,   direction,  noise_file};
             const Expected chars =
-                from == "UTF-8" ? utf8_cases(to, substitution, random, slow ? 1 : 4) : Expected{};
-            if (from == "UTF-8")
+                from == "UTF-8"     ? utf8_cases(to, substitution, random, slow ? 1 : 4)
+                : from == "GB18030" ? gb18030_cases(to, substitution, random, slow ? 1 : 4)
+                                    : Expected{};
+            if (!chars.text.empty())
                 args.push_back(dir_.write("chars", chars.text));
             const Result run = intl(args);
             ASSERT_EQ(run.status, 0) << run.err;
@@ -619,8 +686,10 @@ TEST_F(Tool, EveryShippedTableTurnsAnyInputIntoTextOfItsTarget) {
 // Beyond U+FFFF from UTF-8: one substitution for a character the target
 // cannot hold, the character itself into GB18030 (and back), ceil(n/2)
 // substitutions for n stray continuation bytes, nothing for a four-byte
-// sequence cut after two bytes. Pieces of any size translate as one piece
-// does, and --strict names the offset where the character begins.
+// sequence cut after two bytes. From GB18030: two substitutions, counted
+// once, for a four-byte code without a translation, one for a lead byte and
+// digit alone. Pieces of any size translate as one piece does, and --strict
+// names the offset where the character begins.
 TEST_F(Tool, CharactersBeyondTheBmpTranslateOnceWhereverThePiecesEnd) {
     const std::string emoji = utf8(0x1F600), han = utf8(0x20000); // CJK Extension B
     struct Row {
@@ -670,6 +739,16 @@ TEST_F(Tool, CharactersBeyondTheBmpTranslateOnceWhereverThePiecesEnd) {
             add("\xF0\x9F\x98", sub, 1);
             in += "\xF0\x9F"; // and at the very end
             dropped = 2;
+        } else {
+            for (const auto &[code, subs] : {std::pair{"\xE3\x32\x9A\x35", 2}, // U+10FFFF
+                                             {"\xD9\x30\xE3\x30", 2},          // private use
+                                             {"\xFE\x39\xFE\x39", 2},
+                                             {"\x84\x31\xA5\x30", 1},
+                                             {"\x95\x33", 1}})
+                add(code, subs == 1 ? sub : sub + sub, 1);
+            in += "\x95\x33"; // and at the very end
+            out += sub;
+            ++count;
         }
         const std::string file = dir_.write("in", in);
         std::string report;
@@ -690,18 +769,21 @@ TEST_F(Tool, CharactersBeyondTheBmpTranslateOnceWhereverThePiecesEnd) {
             EXPECT_TRUE(run.out == out) << block;
             EXPECT_EQ(run.err, report) << block;
         }
-        if (to == "GB18030" || to == "UTF-8")
+        const bool from_gb18030 = row.from == "GB18030"s;
+        if (!from_gb18030 && (to == "GB18030" || to == "UTF-8"))
             continue; // they hold both characters
-        const std::string strict = dir_.write("strict", "ab" + emoji + han);
+        const std::string strict =
+            dir_.write("strict", "ab" + (from_gb18030 ? "\xE3\x32\x9A\x35"s : emoji + han));
         for (const std::string &block : strict_blocks) {
             const Result run =
                 intl({"xlate", "--home", build_data, "--charset", row.server, "--table", row.client,
                       row.direction, "--block", block, "--strict", strict});
             EXPECT_EQ(run.status, 1);
-            EXPECT_EQ(run.out + run.err, "abintl xlate: " + strict +
-                                             ": the sequence 0xF09F9880 at byte 2 has no "
-                                             "translation (the table would write its "
-                                             "substitution 0x1A)\n")
+            EXPECT_EQ(run.out + run.err,
+                      "abintl xlate: " + strict + ": the sequence " +
+                          (from_gb18030 ? "0xE3329A35" : "0xF09F9880") +
+                          " at byte 2 has no translation (the table would write its substitution " +
+                          (from_gb18030 ? "0xEFBFBD" : "0x1A") + ")\n")
                 << block;
         }
     }
