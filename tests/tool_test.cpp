@@ -571,7 +571,8 @@ Expected utf8_cases(const std::string &to, const std::string &substitution, std:
     return e;
 }
 
-// The GB18030 code of a code point, from its place among the four-byte codes.
+// The four-byte GB18030 code at a place in their order: 0 is 81 30 81 30,
+// 15 * 12600 (90 30 81 30) is U+10000.
 std::string gb18030_four(unsigned place) {
     return {static_cast<char>(0x81 + place / 12600), static_cast<char>('0' + place / 1260 % 10),
             static_cast<char>(0x81 + place / 10 % 126), static_cast<char>('0' + place % 10)};
@@ -581,9 +582,9 @@ std::string gb18030_four(unsigned place) {
 // under every lead byte, translated as iconv does when the table holds it
 // (up to U+FFFF, and beyond where Unicode assigns it), one substitution for
 // a code of the shape of those under 0x81-0x84 that iconv does not decode,
-// and two for any other code, counted once: its halves (a byte 0x81-0xFE and
-// a digit) cannot tell which of them is first. A lead byte and digit that
-// no half follows are one substitution.
+// and two for any other code, counted once: no record can tell its halves
+// (a byte 0x81-0xFE and a digit each) apart. A lead byte and digit that no
+// half follows are one substitution.
 Expected gb18030_cases(const std::string &to, const std::string &substitution, std::mt19937 &random,
                        int per_lead) {
     Iconv forth(to, "GB18030"), to_unicode("UTF-32BE", "GB18030");
