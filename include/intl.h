@@ -544,7 +544,10 @@ INTL_INT intl_load_xlate_sized(void *buf, INTL_INT bufsize, const char *srv_char
  * becomes two substitutions, one per half: its halves have one shape (a
  * byte 0x81-0xFE and a digit) that no mapping can tell apart, so neither
  * may map to nothing. A lead byte and digit that no other half follows are
- * one substitution: from GB18030 no input is left without a mark.
+ * one substitution: from GB18030 no input is left without a mark. But a
+ * second half followed by a four-byte code may make a code with a mapping
+ * together with that code's first half: its character comes out, and the
+ * text is read two bytes late up to a character of one or two bytes.
  *
  * With 8-byte pointers a table loaded by intl_load_xlate carries an index
  * built from its lists as they were loaded. Do not change a loaded table in

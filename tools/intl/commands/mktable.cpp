@@ -435,7 +435,11 @@ void split_beyond_bmp(Direction &d) {
 // half from a second: with 0x9A 0x35 writing nothing, U+10FFFF (E3 32 9A
 // 35) would leave no mark. So every half writes the substitution: such a
 // code becomes two, a lead byte and digit that no half follows one, and no
-// digit of a code is left in the text.
+// digit of a code is left in the text. A second half and the first half of
+// a four-byte code after it may still make a code that has a record; no
+// set of records short of one per code can prevent it, as every record
+// added for that begins with a first half that another code's second half
+// may be.
 void split_four_byte_codes(Direction &d) {
     for (unsigned first = 0x81; first <= 0xFE; ++first)
         for (unsigned digit = '0'; digit <= '9'; ++digit)
@@ -603,7 +607,12 @@ void write_header(std::ostream &out, const MktableOptions &o, const Direction &t
             << "; apart, so neither may write nothing; one substitution would take a\n"
             << "; record per code, a million. A lead byte and digit that no half follows\n"
             << "; become one substitution. So every invalid input leaves a mark, and no\n"
-            << "; digit of such a code is left in the text.\n";
+            << "; digit of such a code is left in the text. But a record cannot know it\n"
+            << "; stands at a second half: one followed by a four-byte code may make a\n"
+            << "; code with a record together with that code's first half, whose\n"
+            << "; character then comes out, and the text is read two bytes late up to a\n"
+            << "; character of one or two bytes. Only a record per code would avoid\n"
+            << "; that (38 MB).\n";
     write_census(out, "to server", to_server);
     write_census(out, "to display", to_display);
     out << "\n[file format]\nversion = 4.2\n";
