@@ -26,17 +26,42 @@ constexpr ByteCell needs_grid = ByteCell{1} << 40;
 constexpr ByteCell needs_search = ByteCell{2} << 40;
 constexpr ByteCell not_planned = ~ByteCell{0};
 
+// What a grid of a list's cells needs: the length of its sequences after
+// the first byte, the bounds of their bytes after the first, and the list's
+// first single-byte record (what a miss becomes).
+struct Shape {
+    INTL_INT length = 0;
+    unsigned low[2] = {255, 255}, high[2] = {0, 0};
+    const INTL_MAP *single = nullptr;
+};
+
 // The plan of one list: a copy of the byte (no usable record), one
 // single-byte record's output of up to 4 bytes, or sequences to look up.
-inline ByteCell plan_list(unsigned byte, const INTL_XLIST &list) {
+// With `shape` asked for, a sorted list whose usable sequences are of one
+// length (1 to 3 bytes) beside single-byte records may take a grid.
+inline ByteCell plan_list(unsigned byte, const INTL_XLIST &list, Shape *shape = nullptr) {
     const std::span<const INTL_MAP> records = mappings(list);
     if (records.empty() || (records.size() == 1 && !usable(records[0])))
         return byte | ByteCell{1} << byte_count_shift;
-    const INTL_MAP &m = records[0];
-    if (records.size() > 1 || m.src_left != 0 || m.dest_chars > 4)
-        return needs_search;
-    return (load8(m.dest_pattern) & ((ByteCell{1} << 8 * m.dest_chars) - 1)) |
-           ByteCell(m.dest_chars) << byte_count_shift;
+    if (const INTL_MAP &m = records[0]; records.size() == 1 && m.src_left == 0 && m.dest_chars <= 4)
+        return (load8(m.dest_pattern) & ((ByteCell{1} << 8 * m.dest_chars) - 1)) |
+               ByteCell(m.dest_chars) << byte_count_shift;
+    for (const INTL_MAP &m : shape != nullptr ? records : records.first(0)) {
+        if (&m != records.data() && intl_mapcompare(&m - 1, &m) > 0)
+            return needs_search; // a grid would answer otherwise than the search
+        if (usable(m) && m.src_left == 0 && shape->single == nullptr)
+            shape->single = &m;
+        if (!usable(m) || m.src_left == 0)
+            continue;
+        if ((shape->length != 0 && m.src_left != shape->length) || m.src_left > 2)
+            return needs_search;
+        shape->length = m.src_left;
+        for (int i = 0; i < 2; ++i) { // a byte past the length is masked off
+            shape->low[i] = std::min<unsigned>(shape->low[i], m.src_pattern[i]);
+            shape->high[i] = std::max<unsigned>(shape->high[i], m.src_pattern[i]);
+        }
+    }
+    return shape != nullptr ? needs_grid : needs_search;
 }
 
 // A cell of a grid: a sequence's output of up to 3 bytes (first lowest),
@@ -61,7 +86,8 @@ struct Index {
     std::uint64_t mark;
     const INTL_XLATE *table;
     std::uint64_t cells_at;   // offset of the cells from the Index
-    std::uint64_t ascii_same; // bytes 0..127 all become themselves
+    std::uint32_t ascii_same; // bytes 0..127 all become themselves
+    std::uint32_t bytes_only; // every plan is a byte's output
     ByteCell byte[list_count];
     Grid grid[list_count];
     const Cell *cells() const {
