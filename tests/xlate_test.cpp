@@ -459,10 +459,21 @@ class RandomTables {
     // Lists of every shape: mixed lengths, single bytes, runs of one length
     // (now and then with one other, often a single byte after them) with
     // gaps, repeats and corrupt records.
-    // Bytes come from a few values (many equal sequences) or all 256.
+    // Bytes come from a few values (many equal sequences) or all 256. One
+    // table in four maps single bytes only, to outputs of up to 4 bytes,
+    // ASCII included or left alone, now and then with a longer output.
     void fill(Table &t) {
         narrow_ = below(2) == 0;
         firsts_ = {0x00, 0x41, 0x80, 0xFF};
+        if ((single_bytes_ = below(4) == 0)) {
+            for (int b = below(2) ? 0 : 0x80; b < 256; ++b)
+                t.add(static_cast<unsigned char>(b),
+                      odd(make_map(bytes(0), bytes(below(5), true))));
+            if (below(4) == 0)
+                t.add(static_cast<unsigned char>(0x80 + below(128)), bytes(0),
+                      bytes(5 + below(4), true));
+            return;
+        }
         for (int i = below(6); i > 0; --i)
             firsts_.push_back(byte(true));
         for (unsigned char first : firsts_) {
@@ -486,6 +497,8 @@ class RandomTables {
     Bytes input(const INTL_XLATE &t, std::size_t at_least) {
         Bytes src;
         for (int pieces = below(12); pieces > 0 || src.size() < at_least; --pieces) {
+            for (int ascii = single_bytes_ && below(2) ? 8 + below(12) : 0; ascii > 0; --ascii)
+                src.push_back(static_cast<unsigned char>(0x20 + below(0x5F)));
             src.push_back(below(4) == 0 ? byte(false) : firsts_[below(int(firsts_.size()))]);
             const INTL_XLIST &list = t.xlist[src.back()];
             if (list.list && list.listsize > 0 && below(4) != 0) {
@@ -518,7 +531,7 @@ class RandomTables {
     }
 
     std::mt19937 rng_;
-    bool narrow_ = false;
+    bool narrow_ = false, single_bytes_ = false;
     std::vector<unsigned char> firsts_;
 };
 

@@ -10,9 +10,6 @@ using namespace intl::xlate;
 
 namespace {
 
-using u8 = std::uint8_t;
-using u16 = std::uint16_t;
-
 // The cell of record m, the place-th of the loader's records.
 Cell cell_of(const INTL_MAP &m, std::size_t place) {
     const Cell lengths = Cell(m.dest_chars) << 24 | Cell(m.src_left + 1) << 28;
@@ -24,21 +21,28 @@ Cell cell_of(const INTL_MAP &m, std::size_t place) {
 // The grid of a list of the shape that takes one, its cells written from
 // `cells` on; `used` counts the cells taken, up to `budget`. False when
 // the list's size leaves it to the search.
-bool grid_list(unsigned byte, const INTL_XLIST &list, const Shape &shape, const INTL_MAP *base,
-               Grid &g, Cell *cells, std::size_t &used, std::size_t budget) {
+bool grid_list(unsigned byte, const INTL_XLIST &list, const Shape &shape, Index &index, Cell *cells,
+               std::size_t &used, std::size_t budget) {
     const std::span<const INTL_MAP> records = mappings(list);
-    const auto place = static_cast<std::size_t>(list.list - base);
+    const auto place = static_cast<std::size_t>(list.list - index.records());
+    Grid &g = index.grid[byte];
     const auto [length, low, high, single] = shape;
-    if (place + records.size() > record_place)
-        return false;
     const std::size_t span1 = length > 0 ? high[0] - low[0] + 1 : 1;
     const std::size_t span2 = length == 2 ? high[1] - low[1] + 1 : 1;
-    if (span1 * span2 > list_cells_per_record * records.size() || used + span1 * span2 > budget)
+    if (place + records.size() > record_place || used + span1 * span2 > budget ||
+        span1 * span2 > list_cells_per_record * records.size())
         return false;
     const Cell miss = single != nullptr
                           ? cell_of(*single, place + std::size_t(single - &records[0]))
                           : Cell{1} << 28 | Cell{1} << 24 | byte;
-    g = {std::uint32_t(used), miss, u8(low[0]), u8(low[1]), 0, 0, u16(span1), u16(span2)};
+    g = {std::uint32_t(used),
+         miss,
+         std::uint8_t(low[0]),
+         std::uint8_t(low[1]),
+         0,
+         0,
+         std::uint16_t(span1),
+         std::uint16_t(span2)};
     g.mask1 = length > 0 ? 0xFF : 0, g.mask2 = length > 1 ? 0xFF : 0; // bytes past the length
     Cell *grid = cells + used;
     std::fill_n(grid, span1 * span2, g.miss);
@@ -57,8 +61,7 @@ bool grid_list(unsigned byte, const INTL_XLIST &list, const Shape &shape, const 
 namespace intl::xlate {
 
 unsigned char *build_index(const INTL_XLATE &table, Index &index, unsigned char *cells) {
-    index.mark = index_mark;
-    index.table = &table;
+    index.mark = index_mark, index.table = &table;
     index.cells_at = static_cast<std::uint64_t>(cells - reinterpret_cast<unsigned char *>(&index));
     index.ascii_same = index.bytes_only = 1;
     auto *grid = reinterpret_cast<Cell *>(cells);
@@ -66,18 +69,15 @@ unsigned char *build_index(const INTL_XLATE &table, Index &index, unsigned char 
     for (const INTL_XLIST &list : table.xlist)
         records += static_cast<std::size_t>(std::max(list.listsize, 0));
     for (unsigned byte = 0; byte < list_count; ++byte) {
-        ByteCell &plan = index.byte[byte];
         Shape shape;
-        plan = plan_list(byte, table.xlist[byte], &shape);
-        if (plan == needs_grid &&
-            !grid_list(byte, table.xlist[byte], shape, index.records(), index.grid[byte], grid,
-                       used, cells_per_record * records))
+        ByteCell &plan = index.byte[byte] = plan_list(byte, table.xlist[byte], &shape);
+        if (plan == needs_grid && !grid_list(byte, table.xlist[byte], shape, index, grid, used,
+                                             cells_per_record * records))
             plan = needs_search;
         index.ascii_same &= byte >= 0x80 || plan == (byte | ByteCell{1} << byte_count_shift);
         index.bytes_only &= plan < needs_grid;
     }
-    const std::size_t bytes = (sizeof(Cell) * used + 7) / 8 * 8;
-    return cells + bytes;
+    return cells + (sizeof(Cell) * used + 7) / 8 * 8;
 }
 
 } // namespace intl::xlate

@@ -1,12 +1,10 @@
-// Internal header of character-set translation: what each first byte's list
-// needs (its plan, decided here for the loader and the engine alike), and
-// the index the loader builds for each table where pointers are 8 bytes:
-// the table, its Index, the records of its last non-empty list, those of
-// the others in byte order, then the grids' cells. A table is taken for a
-// loaded one only when the records of its last non-empty list start right
-// after an Index placed right after the table, carrying the mark and the
-// table's address: nothing is read beyond what a hand-built table defines
-// before that. Then the planned lists are translated from the index and
+// Internal header of character-set translation: each first byte's plan,
+// decided here for the loader and the engine alike, and the index the
+// loader builds where pointers are 8 bytes: the table, its Index, the
+// records of its last non-empty list, the others' in byte order, the cells.
+// A table is taken for a loaded one only when that list's records start
+// right after an Index right after the table that carries the mark and the
+// table's address; its planned lists are then translated from the index and
 // the loader's records alone: a caller who changes a loaded table in place
 // (include/intl.h) gets stale output, never a read outside the buffer.
 #ifndef INTL_XLATE_INDEX_H
