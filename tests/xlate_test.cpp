@@ -575,6 +575,32 @@ TEST_F(CompiledFile, EngineAgreesWithTheStraightforwardLoop) {
     EXPECT_GT(matched, runs / 4) << "the inputs must exercise the mappings";
 }
 
+// Lists out of the compiler's order (a corrupt or hand-made file): whatever
+// mapping the search then picks, the loaded table answers as a copy of it
+// (never indexed) does, however much room and source each position has.
+TEST_F(CompiledFile, LoadedListsOutOfOrderAnswerAsTheirCopy) {
+    RandomTables random(20261207u);
+    for (int table = 0; table < 300 && !HasFatalFailure(); ++table) {
+        Table t;
+        random.fill(t);
+        Lists lists = t.lists();
+        for (auto &[first, list] : lists)
+            std::shuffle(list.begin(), list.end(), std::mt19937(first + table));
+        put(version + block(0, lists));
+        ASSERT_EQ(load(), INTL_OK);
+        const INTL_XLATE copy = *tosrv_;
+        for (int n = 0; n < 8; ++n) {
+            const Bytes src = random.input(copy, n == 7 ? 300 : 0);
+            const INTL_INT destlen = random.below(2) ? -1 : random.below(4 * int(src.size()) + 1);
+            const std::size_t room = 8 * src.size() + 2 + std::size_t(std::max(destlen, 0));
+            const auto call = [&](const INTL_XLATE *x) {
+                return translate(x, src, INTL_INT(src.size()), destlen, 1, true, room);
+            };
+            ASSERT_EQ(call(tosrv_), call(&copy)) << "table " << table << " input " << n;
+        }
+    }
+}
+
 // A loaded table that its caller changes in place (which the header forbids
 // but the building operations allow) translates each character as the
 // loaded table or the changed one would, and nothing is read or written

@@ -14,19 +14,17 @@
 
 namespace intl::xlate {
 
-// What one first byte becomes when its list needs nothing more: up to 4
-// output bytes (first lowest) and their count at bit 32. From bit 40 up,
-// what else the list needs: its grid of cells, a search, or (for a table
-// without an index) a plan not made yet.
+// What a first byte becomes when its list needs nothing more: up to 4 output
+// bytes (first lowest), their count at bit 32; from bit 40 up, what else it
+// needs: its grid, a search, or (a table without an index) a plan not made yet.
 using ByteCell = std::uint64_t;
 constexpr unsigned byte_count_shift = 32;
 constexpr ByteCell needs_grid = ByteCell{1} << 40;
 constexpr ByteCell needs_search = ByteCell{2} << 40;
 constexpr ByteCell not_planned = ~ByteCell{0};
 
-// What a grid of a list's cells needs: the length of its sequences after
-// the first byte, the bounds of their bytes after the first, and the list's
-// first single-byte record (what a miss becomes).
+// What a grid needs: the length of a list's sequences after the first byte,
+// the bounds of those bytes, and its first single-byte record (for a miss).
 struct Shape {
     INTL_INT length = 0;
     unsigned low[2] = {255, 255}, high[2] = {0, 0};
@@ -45,7 +43,9 @@ inline ByteCell plan_list(unsigned byte, const INTL_XLIST &list, Shape *shape = 
         return (load8(m.dest_pattern) & ((ByteCell{1} << 8 * m.dest_chars) - 1)) |
                ByteCell(m.dest_chars) << byte_count_shift;
     for (const INTL_MAP &m : shape != nullptr ? records : records.first(0)) {
-        if (&m != records.data() && intl_mapcompare(&m - 1, &m) > 0)
+        const INTL_MAP &prior = &m != records.data() ? (&m)[-1] : m; // in order, all 7 bytes
+        if (prior.src_left < m.src_left ||
+            (prior.src_left == m.src_left && pattern_key(prior) >> 8 > pattern_key(m) >> 8))
             return needs_search; // a grid would answer otherwise than the search
         if (usable(m) && m.src_left == 0 && shape->single == nullptr)
             shape->single = &m;
