@@ -8,8 +8,7 @@ using namespace intl::xlate;
 
 namespace {
 
-// How one translation ended: source bytes consumed, destination bytes
-// written or counted, status.
+// How one translation ended: source used, output written or counted, status.
 struct Progress {
     INTL_INT used, produced, status;
 };
@@ -48,11 +47,10 @@ struct Plans {
     ByteCell own[list_count];
 };
 
-// Translates, while 3 bytes of source (the longest sequence of a grid) and
-// 8 of room are left: bytes that become themselves 8 at a time, bytes whose
-// plan holds their output, sequences by their list's grid. When every plan
-// holds an output, 8 bytes go with no branch on them while room is left
-// for 8 outputs of 4 bytes and the store of 8 past them.
+// Translates while 3 bytes of source (a grid's longest sequence) and 8 of
+// room are left: unchanged bytes 8 at a time, others by their plan or grid.
+// When every plan holds an output, 8 bytes go with no branch on them while
+// room is left for 8 outputs of 4 bytes and the store of 8 past them.
 template <Store S>
 void run_planned(const Plans &p, const unsigned char *src, std::ptrdiff_t srclen,
                  unsigned char *dest, std::ptrdiff_t limit, std::ptrdiff_t &used,
@@ -64,8 +62,7 @@ void run_planned(const Plans &p, const unsigned char *src, std::ptrdiff_t srclen
     for (; ix != nullptr && ix->bytes_only && in <= srclen - 8 && out <= limit - 40; in += 8) {
         const std::uint64_t eight = load8(src + in);
         if (ascii_same && (eight & 0x8080808080808080) == 0) {
-            put<S>(dest, out, eight, 8);
-            out += 8;
+            put<S>(dest, out, eight, 8), out += 8;
             continue;
         }
 #pragma GCC unroll 8
@@ -95,7 +92,13 @@ void run_planned(const Plans &p, const unsigned char *src, std::ptrdiff_t srclen
         const INTL_MAP &m = ix->records()[cell & in_record ? cell & record_place : 0];
         put<S>(dest, out, cell & in_record ? load8(m.dest_pattern) : cell & 0xFFFFFF,
                cell >> 24 & 0xF);
-        in += cell >> 28 & 7, out += cell >> 24 & 0xF;
+        out += cell >> 24 & 0xF;
+        if (const std::ptrdiff_t taken = cell >> 28 & 7; taken == 2) [[likely]]
+            in += 2; // branches, not a sum: the next load need not wait for the cell
+        else if (taken == 3) [[likely]]
+            in += 3;
+        else
+            in += taken;
     }
     used = in, produced = out;
 }

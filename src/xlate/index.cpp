@@ -62,17 +62,16 @@ namespace intl::xlate {
 
 unsigned char *build_index(const INTL_XLATE &table, Index &index, unsigned char *cells) {
     index.mark = index_mark, index.table = &table;
-    index.cells_at = static_cast<std::uint64_t>(cells - reinterpret_cast<unsigned char *>(&index));
-    index.ascii_same = index.bytes_only = 1;
     auto *grid = reinterpret_cast<Cell *>(cells);
-    std::size_t used = 0, records = 0;
-    for (const INTL_XLIST &list : table.xlist)
-        records += static_cast<std::size_t>(std::max(list.listsize, 0));
+    index.cells_at = std::uint64_t(grid - reinterpret_cast<Cell *>(&index));
+    index.ascii_same = index.bytes_only = 1;
+    const auto records = std::size_t(reinterpret_cast<const INTL_MAP *>(cells) - index.records());
+    std::size_t used = 0, budget = cells_per_record * records; // the records lie before the cells
     for (unsigned byte = 0; byte < list_count; ++byte) {
         Shape shape;
         ByteCell &plan = index.byte[byte] = plan_list(byte, table.xlist[byte], &shape);
-        if (plan == needs_grid && !grid_list(byte, table.xlist[byte], shape, index, grid, used,
-                                             cells_per_record * records))
+        if (plan == needs_grid &&
+            !grid_list(byte, table.xlist[byte], shape, index, grid, used, budget))
             plan = needs_search;
         index.ascii_same &= byte >= 0x80 || plan == (byte | ByteCell{1} << byte_count_shift);
         index.bytes_only &= plan < needs_grid;

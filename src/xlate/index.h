@@ -83,14 +83,12 @@ struct Grid {
 struct Index {
     std::uint64_t mark;
     const INTL_XLATE *table;
-    std::uint64_t cells_at;   // offset of the cells from the Index
+    std::uint64_t cells_at;   // where the cells start, in cells from the Index
     std::uint32_t ascii_same; // bytes 0..127 all become themselves
     std::uint32_t bytes_only; // every plan is a byte's output
     ByteCell byte[list_count];
     Grid grid[list_count];
-    const Cell *cells() const {
-        return reinterpret_cast<const Cell *>(reinterpret_cast<const char *>(this) + cells_at);
-    }
+    const Cell *cells() const { return reinterpret_cast<const Cell *>(this) + cells_at; }
     const INTL_MAP *records() const { return reinterpret_cast<const INTL_MAP *>(this + 1); }
 };
 
