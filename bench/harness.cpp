@@ -179,31 +179,58 @@ std::string ratio_text(double ratio) {
     return fixed(ratio, ratio >= 0.1 ? 2 : ratio >= 0.001 ? 4 : 6) + "×";
 }
 
-Row make_row(const Pair &pair, const Collector &collector) {
+// A section whose pairs have two peers shows both speeds, then the ratio,
+// target and verdict against each: the peers' names head the columns.
+std::vector<std::string> two_peer_header(const Pair &first) {
+    return {"Work",   "ours", first.peer_name,          first.peer2_name, "vs " + first.peer_name,
+            "target", "met",  "vs " + first.peer2_name, "target",         "met",
+            "runs"};
+}
+
+// Appends the speed-up of ours over a peer, its target and whether it is met.
+void add_ratio(Row &row, double ours, double peer, double target) {
+    bool measured = ours > 0 && peer > 0;
+    double ratio = measured ? peer / ours : 0;
+    row.cells.push_back(measured ? ratio_text(ratio) : "n/a");
+    row.cells.push_back(target > 0 ? "≥ " + fixed(target, 2) + "×" : "—");
+    std::string met = "—";
+    if (target > 0) {
+        met = !measured ? "not measured" : ratio >= target ? "yes" : "**no**";
+    }
+    row.cells.push_back(met);
+}
+
+Row make_row(const Pair &pair, const Collector &collector, bool two_peers) {
     auto [ours, ours_n] = collector.result(pair.ours);
     auto [peer, peer_n] = collector.result(pair.peer);
     Row row;
     row.cells.push_back(pair.label);
     row.cells.push_back(speed(ours, collector.bytes(pair.ours)));
-    row.cells.push_back(pair.peer_name);
-    row.cells.push_back(speed(peer, collector.bytes(pair.peer)));
-    bool measured = ours > 0 && peer > 0;
-    double ratio = measured ? peer / ours : 0;
-    row.cells.push_back(measured ? ratio_text(ratio) : "n/a");
-    row.cells.push_back(pair.target > 0 ? "≥ " + fixed(pair.target, 2) + "×" : "—");
-    std::string met = "—";
-    if (pair.target > 0) {
-        met = !measured ? "not measured" : ratio >= pair.target ? "yes" : "**no**";
+    if (!two_peers) {
+        row.cells.push_back(pair.peer_name);
     }
-    row.cells.push_back(met);
-    row.cells.push_back(std::to_string(std::min(ours_n, peer_n)));
+    row.cells.push_back(speed(peer, collector.bytes(pair.peer)));
+    if (!two_peers) {
+        add_ratio(row, ours, peer, pair.target);
+        row.cells.push_back(std::to_string(std::min(ours_n, peer_n)));
+        return row;
+    }
+    auto [peer2, peer2_n] =
+        pair.peer2.empty() ? std::pair<double, size_t>{0, ours_n} : collector.result(pair.peer2);
+    row.cells.push_back(pair.peer2.empty() ? "—" : speed(peer2, collector.bytes(pair.peer2)));
+    add_ratio(row, ours, peer, pair.target);
+    add_ratio(row, ours, peer2, pair.peer2.empty() ? 0 : pair.target2);
+    if (pair.peer2.empty()) {
+        row.cells[row.cells.size() - 3] = "—";
+    }
+    row.cells.push_back(std::to_string(std::min({ours_n, peer_n, peer2_n})));
     return row;
 }
 
 // False for a pair that a --benchmark_filter left out.
 bool ran(const Pair &pair, const Collector &collector) {
-    for (const std::string &name : {pair.ours, pair.peer}) {
-        if (collector.result(name).first > 0 || !collector.error(name).empty()) {
+    for (const std::string &name : {pair.ours, pair.peer, pair.peer2}) {
+        if (!name.empty() && (collector.result(name).first > 0 || !collector.error(name).empty())) {
             return true;
         }
     }
@@ -240,8 +267,8 @@ std::string failures(const std::string &section, const Collector &collector) {
         if (pair.section != section) {
             continue;
         }
-        for (const std::string &name : {pair.ours, pair.peer}) {
-            std::string error = collector.error(name);
+        for (const std::string &name : {pair.ours, pair.peer, pair.peer2}) {
+            std::string error = name.empty() ? std::string() : collector.error(name);
             if (!error.empty()) {
                 text += "- `" + name + "` failed: " + error + "\n";
             }
@@ -254,16 +281,21 @@ std::string failures(const std::string &section, const Collector &collector) {
 std::string section_markdown(const std::string &section, const Collector &collector) {
     std::ostringstream out;
     bool any = false;
+    const Pair *two = nullptr;
+    for (const Pair &pair : pairs()) {
+        two = two == nullptr && pair.section == section && !pair.peer2.empty() ? &pair : two;
+    }
     for (const Pair &pair : pairs()) {
         if (pair.section != section || !ran(pair, collector)) {
             continue;
         }
         if (!any) {
-            out << markdown_line(kHeader);
-            out << markdown_line(std::vector<std::string>(kHeader.size(), "---"));
+            const std::vector<std::string> header = two ? two_peer_header(*two) : kHeader;
+            out << markdown_line(header);
+            out << markdown_line(std::vector<std::string>(header.size(), "---"));
             any = true;
         }
-        out << markdown_line(make_row(pair, collector).cells);
+        out << markdown_line(make_row(pair, collector, two != nullptr).cells);
     }
     if (any) {
         out << "\n";

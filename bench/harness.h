@@ -23,6 +23,11 @@ struct Pair {
     std::string peer;
     std::string peer_name;
     double target = 0;
+    // A second peer on the same work, shown in a column of its own beside
+    // the first: its benchmark (empty: none), name and target.
+    std::string peer2 = {};
+    std::string peer2_name = {};
+    double target2 = 0;
 };
 
 void add_pair(const Pair &pair);

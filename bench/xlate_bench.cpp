@@ -1,6 +1,6 @@
 // xlate_bench.cpp - intl_xlate with every table under charsets/ against
 // iconv(3) on the same text: synthetic text one-shot and in 4 KiB chunks;
-// real text (bench/fetch-corpora) one-shot, a call per line, and one-shot
+// real text (bench/fetch-corpora) one-shot and a call per line; one-shot
 // against ICU's converters as well; the plain copy against memcpy; loading
 // the largest table.
 #include "corpus.h"
@@ -31,10 +31,9 @@ constexpr std::size_t kChunk = 4096;
 // bytes out per byte in), so that a chunk drains in one call.
 constexpr std::size_t kChunkOut = 4 * kChunk;
 
-const char *const kTranslation = "Translation of synthetic text: intl_xlate vs iconv(3)";
-const char *const kReal = "Translation of real text: intl_xlate vs iconv(3)";
-const char *const kRealIcu =
-    "Translation of real text, whole file: intl_xlate vs ICU ucnv_convertEx";
+const char *const kTranslation =
+    "Translation of synthetic text: intl_xlate vs iconv(3) and ICU ucnv_convertEx";
+const char *const kReal = "Translation of real text: intl_xlate vs iconv(3) and ICU ucnv_convertEx";
 const char *const kCopy = "Plain copy: intl_xlate without a table vs memcpy";
 const char *const kLoading = "Loading: intl_load_xlate_sized of the largest shipped table";
 
@@ -94,7 +93,7 @@ std::shared_ptr<Tables> load_tables(const Shipped &pair, std::string *why) {
     return tables;
 }
 
-// The language of the real text for a client set: Latin sets get German.
+// The language of the real text for a legacy set: Latin sets get German.
 std::string language_of(const std::string &client) {
     static const std::map<std::string, std::string> languages = {
         {"SHIFT_JIS", "ja"},     {"CP932", "ja"},     {"EUC-JP", "ja"},    {"GBK", "zh_CN"},
@@ -294,7 +293,8 @@ struct PairText {
         made = true;
         try {
             if (real) {
-                const std::string language = language_of(pair.client);
+                const std::string language =
+                    language_of(pair.client == "UTF-8" ? pair.server : pair.client);
                 bench::RealText t =
                     bench::real_text(read_file(bench::corpora_dir() + "/" + language + ".txt"),
                                      pair.client, pair.server);
@@ -384,9 +384,11 @@ struct Work {
 
 using Body = std::function<long(Direction &, Work &)>;
 
+// Named after the table as well: S/C's to-server direction and C/S's
+// to-display one do the same work.
 std::string bench_name(const Direction &d, const std::string &mode, const std::string &who) {
-    return std::string("xlate/") + (d.text->real ? "real/" : "synthetic/") + d.from() + "->" +
-           d.to() + "/" + mode + "/" + who;
+    return std::string("xlate/") + (d.text->real ? "real/" : "synthetic/") + d.text->pair.server +
+           "/" + d.text->pair.client + "/" + d.from() + "->" + d.to() + "/" + mode + "/" + who;
 }
 
 void register_direction(const std::shared_ptr<Direction> &d, const std::string &mode,
@@ -415,15 +417,26 @@ void register_direction(const std::shared_ptr<Direction> &d, const std::string &
         });
 }
 
-// Registers ours and a peer on one way of working and adds their ratio.
+// Registers ours and iconv on one way of working, and ICU when it has a
+// body for it, and adds their ratios (ICU's against `icu_target`).
 void register_comparison(const std::shared_ptr<Direction> &d, const char *section,
                          const std::string &mode, const std::string &label, const Body &ours,
-                         const std::string &peer, const Body &theirs, double target) {
+                         const Body &iconv, double target, const Body *icu = nullptr,
+                         double icu_target = 0) {
     register_direction(d, mode, "intl", ours);
-    register_direction(d, mode, peer, theirs);
-    const std::string work = std::string(d->from()) + " → " + d->to();
-    bench::add_pair({section, work + label, bench_name(*d, mode, "intl"),
-                     bench_name(*d, mode, peer), peer == "icu" ? "ICU" : "iconv", target});
+    register_direction(d, mode, "iconv", iconv);
+    const std::string work = std::string(d->from()) + " → " + d->to() + " (" +
+                             d->text->pair.server + "/" + d->text->pair.client + ")";
+    bench::Pair pair{
+        section, work + label, bench_name(*d, mode, "intl"), bench_name(*d, mode, "iconv"),
+        "iconv", target};
+    pair.peer2_name = "ICU";
+    if (icu != nullptr) {
+        register_direction(d, mode, "icu", *icu);
+        pair.peer2 = bench_name(*d, mode, "icu");
+        pair.target2 = icu_target;
+    }
+    bench::add_pair(pair);
 }
 
 void register_pair_direction(const std::shared_ptr<Direction> &d) {
@@ -452,20 +465,14 @@ void register_pair_direction(const std::shared_ptr<Direction> &d) {
         std::strcmp(d->from(), "SHIFT_JIS") == 0 && std::strcmp(d->to(), "EUC-JP") == 0;
     if (!d->text->real) {
         const double target = japanese ? 3.0 : 1.0;
-        register_comparison(d, kTranslation, "oneshot", ", one-shot", ours1, "iconv", iconv1,
-                            target);
-        register_comparison(d, kTranslation, "4KiB", ", 4 KiB chunks", ours4, "iconv", iconv4,
-                            target);
+        register_comparison(d, kTranslation, "oneshot", ", one-shot", ours1, iconv1, target, &icu1);
+        register_comparison(d, kTranslation, "4KiB", ", 4 KiB chunks", ours4, iconv4, target);
         return;
     }
     const double target = japanese ? 3.0 : 1.5;
-    register_comparison(d, kReal, "oneshot", ", one call per file", ours1, "iconv", iconv1, target);
-    register_comparison(d, kReal, "lines", ", one call per line", ours_line, "iconv", iconv_line,
+    register_comparison(d, kReal, "oneshot", ", one call per file", ours1, iconv1, target, &icu1,
                         1.0);
-    register_direction(d, "oneshot", "icu", icu1);
-    bench::add_pair({kRealIcu, std::string(d->from()) + " → " + d->to(),
-                     bench_name(*d, "oneshot", "intl"), bench_name(*d, "oneshot", "icu"), "ICU",
-                     1.0});
+    register_comparison(d, kReal, "lines", ", one call per line", ours_line, iconv_line, 1.2);
 }
 
 void register_translation() {

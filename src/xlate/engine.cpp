@@ -1,23 +1,16 @@
-// intl_xlate: translation by a table, or a plain copy without one.
-//
-// Each first byte has a plan (index.h): its output when the byte alone
-// decides it, else a grid or a search for its sequences. A loaded table
-// brings its plans; for any other each is made when the byte is first met
-// in a call.
+// intl_xlate: translation by a table, or a plain copy without one. Each
+// first byte has a plan (index.h): its output when the byte alone decides
+// it, else a grid or a search for its sequences. A loaded table brings its
+// plans; for any other each is made when the byte is first met in a call.
 #include "xlate/index.h"
-#include "xlate/search.h"
-
-#include <climits>
 
 using namespace intl::xlate;
 
 namespace {
 
-// How one translation ended.
+// How one translation ended: source used, output written or counted, status.
 struct Progress {
-    INTL_INT used;     // source bytes consumed
-    INTL_INT produced; // destination bytes written or counted
-    INTL_INT status;
+    INTL_INT used, produced, status;
 };
 
 // Output counted only, written byte by byte, or 8 bytes at a time where the
@@ -42,33 +35,44 @@ struct Plans {
     void look() {
         unsigned in_use = 0;
         index = find_index(xlt, in_use);
-        plain = in_use == 0; // nothing but copies: no plans needed
-        looked = true;
+        plain = in_use == 0, looked = true; // plain: nothing but copies, no plans needed
         if (index == nullptr && !plain)
             std::memset(own, 0xFF, sizeof own);
         byte = plain ? nullptr : index != nullptr ? index->byte : own;
-        ascii_same = index != nullptr && index->ascii_same;
     }
     const INTL_XLATE &xlt;
     const Index *index = nullptr;
     const ByteCell *byte = nullptr;
-    bool looked = false, plain = false, ascii_same = false;
+    bool looked = false, plain = false;
     ByteCell own[list_count];
 };
 
-// Translates, while 3 bytes of source (the longest sequence of a grid) and
-// 8 of room are left: bytes that become themselves 8 at a time, bytes whose
-// plan holds their output, sequences by their list's grid.
+// Translates while 3 bytes of source (a grid's longest sequence) and 8 of
+// room are left: unchanged bytes 8 at a time, others by their plan or grid.
+// When every plan holds an output, 8 bytes go with no branch on them while
+// room is left for 8 outputs of 4 bytes and the store of 8 past them.
 template <Store S>
 void run_planned(const Plans &p, const unsigned char *src, std::ptrdiff_t srclen,
                  unsigned char *dest, std::ptrdiff_t limit, std::ptrdiff_t &used,
                  std::ptrdiff_t &produced) {
     const ByteCell *plan = p.byte; // locals: a store through dest could change p
     const Index *ix = p.index;
-    const bool ascii_same = p.ascii_same;
-    const std::ptrdiff_t stop = srclen - 2, room = limit - 8;
+    const bool ascii_same = ix != nullptr && ix->ascii_same;
     std::ptrdiff_t in = used, out = produced;
-    while (in < stop && out <= room) {
+    for (; ix != nullptr && ix->bytes_only && in <= srclen - 8 && out <= limit - 40; in += 8) {
+        const std::uint64_t eight = load8(src + in);
+        if (ascii_same && (eight & 0x8080808080808080) == 0) {
+            put<S>(dest, out, eight, 8), out += 8;
+            continue;
+        }
+#pragma GCC unroll 8
+        for (unsigned at = 0; at < 64; at += 8) {
+            const ByteCell c = plan[eight >> at & 0xFF];
+            put<S>(dest, out, c, c >> byte_count_shift);
+            out += static_cast<std::ptrdiff_t>(c >> byte_count_shift);
+        }
+    }
+    while (in < srclen - 2 && out <= limit - 8) {
         const unsigned char *s = src + in;
         if (std::uint64_t eight; *s < 0x80 && ascii_same && in <= srclen - 8 &&
                                  ((eight = load8(s)) & 0x8080808080808080) == 0) {
@@ -78,7 +82,7 @@ void run_planned(const Plans &p, const unsigned char *src, std::ptrdiff_t srclen
         }
         const ByteCell c = plan[*s];
         if (c < needs_grid) {
-            put<S>(dest, out, c & 0xFFFFFFFF, c >> byte_count_shift);
+            put<S>(dest, out, c, c >> byte_count_shift);
             in += 1, out += static_cast<std::ptrdiff_t>(c >> byte_count_shift);
             continue;
         }
@@ -88,7 +92,13 @@ void run_planned(const Plans &p, const unsigned char *src, std::ptrdiff_t srclen
         const INTL_MAP &m = ix->records()[cell & in_record ? cell & record_place : 0];
         put<S>(dest, out, cell & in_record ? load8(m.dest_pattern) : cell & 0xFFFFFF,
                cell >> 24 & 0xF);
-        in += cell >> 28 & 7, out += cell >> 24 & 0xF;
+        out += cell >> 24 & 0xF;
+        if (const std::ptrdiff_t taken = cell >> 28 & 7; taken == 2) [[likely]]
+            in += 2; // branches, not a sum: the next load need not wait for the cell
+        else if (taken == 3) [[likely]]
+            in += 3;
+        else
+            in += taken;
     }
     used = in, produced = out;
 }
@@ -102,11 +112,11 @@ INTL_INT step(Plans &p, const unsigned char *src, std::ptrdiff_t srclen, unsigne
     ByteCell c = p.plain ? *s | ByteCell{1} << byte_count_shift : p.byte[*s];
     if (c == not_planned)
         c = p.own[*s] = plan_list(*s, p.xlt.xlist[*s]);
-    std::uint64_t bytes = c & 0xFFFFFFFF, n = c >> byte_count_shift, in = 1;
+    std::uint64_t bytes = c, n = c >> byte_count_shift, in = 1;
     if (c >> 40 != 0) {
-        const auto [kind, m] =
+        const auto [cut, m] =
             search_list(mappings(p.xlt.xlist[*s]), s, static_cast<INTL_INT>(srclen - used), srcend);
-        if (kind == Found::Kind::cut)
+        if (cut)
             return status_source_cut;
         bytes = m != nullptr ? load8(m->dest_pattern) : *s;
         n = m != nullptr ? static_cast<std::uint64_t>(m->dest_chars) : 1;
@@ -163,8 +173,7 @@ INTL_INT intl_xlate(const unsigned char *src, INTL_INT srclen, unsigned char *de
         return INTL_E_NOSOURCE;
     if (srcbytes_used == nullptr || status == nullptr)
         return INTL_E_NULLPTR;
-    *srcbytes_used = 0;
-    *status = status_done;
+    *srcbytes_used = 0, *status = status_done;
     if (xlt == nullptr)
         return plain_copy(src, srclen, dest, destlen, *srcbytes_used, *status);
     destlen = dest == nullptr ? -1 : destlen;
@@ -183,8 +192,7 @@ INTL_INT intl_xlate(const unsigned char *src, INTL_INT srclen, unsigned char *de
     // Only a translation without a limit that ran to the end is terminated.
     if (destlen == -1 && dest != nullptr && p.status == status_done)
         dest[p.produced] = '\0';
-    *srcbytes_used = p.used;
-    *status = p.status;
+    *srcbytes_used = p.used, *status = p.status;
     return p.produced;
 }
 }

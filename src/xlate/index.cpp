@@ -10,9 +10,6 @@ using namespace intl::xlate;
 
 namespace {
 
-using u8 = std::uint8_t;
-using u16 = std::uint16_t;
-
 // The cell of record m, the place-th of the loader's records.
 Cell cell_of(const INTL_MAP &m, std::size_t place) {
     const Cell lengths = Cell(m.dest_chars) << 24 | Cell(m.src_left + 1) << 28;
@@ -21,58 +18,31 @@ Cell cell_of(const INTL_MAP &m, std::size_t place) {
     return lengths | static_cast<Cell>(load8(m.dest_pattern) & ((1u << 8 * m.dest_chars) - 1));
 }
 
-// The length of the sequences of a list whose usable records have one
-// length beside single-byte ones (0 if none has), with the bounds of the
-// bytes after the first, and its first single-byte record; -1 for a list
-// of another shape.
-INTL_INT shape_of(std::span<const INTL_MAP> records, unsigned (&low)[2], unsigned (&high)[2],
-                  const INTL_MAP *&single) {
-    INTL_INT length = 0;
-    for (const INTL_MAP &m : records) {
-        if (usable(m) && m.src_left == 0)
-            single = single != nullptr ? single : &m;
-        if (!usable(m) || m.src_left == 0)
-            continue;
-        if (length != 0 && m.src_left != length)
-            return -1;
-        length = m.src_left;
-        for (int i = 0; i < 2; ++i) { // a byte past the length is masked off
-            low[i] = std::min<unsigned>(low[i], m.src_pattern[i]);
-            high[i] = std::max<unsigned>(high[i], m.src_pattern[i]);
-        }
-    }
-    return length > 2 ? -1 : length;
-}
-
-// Whether the list is in the order the compiler writes. The search assumes
-// it; a grid built from an unsorted list would answer otherwise than the
-// search does where the room left sends a position to it.
-bool sorted(std::span<const INTL_MAP> records) {
-    return std::is_sorted(records.begin(), records.end(), [](const INTL_MAP &a, const INTL_MAP &b) {
-        return intl_mapcompare(&a, &b) < 0;
-    });
-}
-
-// The grid of one list that needs sequences looked up, its cells written
-// from `cells` on; `used` counts the cells taken, up to `budget`. False
-// when the list's shape or size leaves it to the search.
-bool grid_list(unsigned byte, const INTL_XLIST &list, const INTL_MAP *base, Grid &g, Cell *cells,
+// The grid of a list of the shape that takes one, its cells written from
+// `cells` on; `used` counts the cells taken, up to `budget`. False when
+// the list's size leaves it to the search.
+bool grid_list(unsigned byte, const INTL_XLIST &list, const Shape &shape, Index &index, Cell *cells,
                std::size_t &used, std::size_t budget) {
     const std::span<const INTL_MAP> records = mappings(list);
-    const auto place = static_cast<std::size_t>(list.list - base);
-    unsigned low[2] = {255, 255}, high[2] = {0, 0};
-    const INTL_MAP *single = nullptr;
-    const INTL_INT length = shape_of(records, low, high, single);
-    if (length < 0 || place + records.size() > record_place || !sorted(records))
-        return false;
+    const auto place = static_cast<std::size_t>(list.list - index.records());
+    Grid &g = index.grid[byte];
+    const auto [length, low, high, single] = shape;
     const std::size_t span1 = length > 0 ? high[0] - low[0] + 1 : 1;
     const std::size_t span2 = length == 2 ? high[1] - low[1] + 1 : 1;
-    if (span1 * span2 > list_cells_per_record * records.size() || used + span1 * span2 > budget)
+    if (place + records.size() > record_place || used + span1 * span2 > budget ||
+        span1 * span2 > list_cells_per_record * records.size())
         return false;
     const Cell miss = single != nullptr
                           ? cell_of(*single, place + std::size_t(single - &records[0]))
                           : Cell{1} << 28 | Cell{1} << 24 | byte;
-    g = {std::uint32_t(used), miss, u8(low[0]), u8(low[1]), 0, 0, u16(span1), u16(span2)};
+    g = {std::uint32_t(used),
+         miss,
+         std::uint8_t(low[0]),
+         std::uint8_t(low[1]),
+         0,
+         0,
+         std::uint16_t(span1),
+         std::uint16_t(span2)};
     g.mask1 = length > 0 ? 0xFF : 0, g.mask2 = length > 1 ? 0xFF : 0; // bytes past the length
     Cell *grid = cells + used;
     std::fill_n(grid, span1 * span2, g.miss);
@@ -91,25 +61,22 @@ bool grid_list(unsigned byte, const INTL_XLIST &list, const INTL_MAP *base, Grid
 namespace intl::xlate {
 
 unsigned char *build_index(const INTL_XLATE &table, Index &index, unsigned char *cells) {
-    index.mark = index_mark;
-    index.table = &table;
-    index.cells_at = static_cast<std::uint64_t>(cells - reinterpret_cast<unsigned char *>(&index));
-    index.ascii_same = 1;
+    index.mark = index_mark, index.table = &table;
     auto *grid = reinterpret_cast<Cell *>(cells);
-    std::size_t used = 0, records = 0;
-    for (const INTL_XLIST &list : table.xlist)
-        records += static_cast<std::size_t>(std::max(list.listsize, 0));
+    index.cells_at = std::uint64_t(grid - reinterpret_cast<Cell *>(&index));
+    index.ascii_same = index.bytes_only = 1;
+    const auto records = std::size_t(reinterpret_cast<const INTL_MAP *>(cells) - index.records());
+    std::size_t used = 0, budget = cells_per_record * records; // the records lie before the cells
     for (unsigned byte = 0; byte < list_count; ++byte) {
-        ByteCell &plan = index.byte[byte];
-        plan = plan_list(byte, table.xlist[byte]);
-        if (plan == needs_search &&
-            grid_list(byte, table.xlist[byte], index.records(), index.grid[byte], grid, used,
-                      cells_per_record * records))
-            plan = needs_grid;
+        Shape shape;
+        ByteCell &plan = index.byte[byte] = plan_list(byte, table.xlist[byte], &shape);
+        if (plan == needs_grid &&
+            !grid_list(byte, table.xlist[byte], shape, index, grid, used, budget))
+            plan = needs_search;
         index.ascii_same &= byte >= 0x80 || plan == (byte | ByteCell{1} << byte_count_shift);
+        index.bytes_only &= plan < needs_grid;
     }
-    const std::size_t bytes = (sizeof(Cell) * used + 7) / 8 * 8;
-    return cells + bytes;
+    return cells + (sizeof(Cell) * used + 7) / 8 * 8;
 }
 
 } // namespace intl::xlate

@@ -1,12 +1,10 @@
-// Internal header of character-set translation: what each first byte's list
-// needs (its plan, decided here for the loader and the engine alike), and
-// the index the loader builds for each table where pointers are 8 bytes:
-// the table, its Index, the records of its last non-empty list, those of
-// the others in byte order, then the grids' cells. A table is taken for a
-// loaded one only when the records of its last non-empty list start right
-// after an Index placed right after the table, carrying the mark and the
-// table's address: nothing is read beyond what a hand-built table defines
-// before that. Then the planned lists are translated from the index and
+// Internal header of character-set translation: each first byte's plan,
+// decided here for the loader and the engine alike, and the index the
+// loader builds where pointers are 8 bytes: the table, its Index, the
+// records of its last non-empty list, the others' in byte order, the cells.
+// A table is taken for a loaded one only when that list's records start
+// right after an Index right after the table that carries the mark and the
+// table's address; its planned lists are then translated from the index and
 // the loader's records alone: a caller who changes a loaded table in place
 // (include/intl.h) gets stale output, never a read outside the buffer.
 #ifndef INTL_XLATE_INDEX_H
@@ -16,27 +14,52 @@
 
 namespace intl::xlate {
 
-// What one first byte becomes when its list needs nothing more: up to 4
-// output bytes (first lowest) and their count at bit 32. From bit 40 up,
-// what else the list needs: its grid of cells, a search, or (for a table
-// without an index) a plan not made yet.
+// What a first byte becomes when its list needs nothing more: up to 4 output
+// bytes (first lowest), their count at bit 32; from bit 40 up, what else it
+// needs: its grid, a search, or (a table without an index) a plan not made yet.
 using ByteCell = std::uint64_t;
 constexpr unsigned byte_count_shift = 32;
 constexpr ByteCell needs_grid = ByteCell{1} << 40;
 constexpr ByteCell needs_search = ByteCell{2} << 40;
 constexpr ByteCell not_planned = ~ByteCell{0};
 
+// What a grid needs: the length of a list's sequences after the first byte,
+// the bounds of those bytes, and its first single-byte record (for a miss).
+struct Shape {
+    INTL_INT length = 0;
+    unsigned low[2] = {255, 255}, high[2] = {0, 0};
+    const INTL_MAP *single = nullptr;
+};
+
 // The plan of one list: a copy of the byte (no usable record), one
 // single-byte record's output of up to 4 bytes, or sequences to look up.
-inline ByteCell plan_list(unsigned byte, const INTL_XLIST &list) {
+// With `shape` asked for, a sorted list whose usable sequences are of one
+// length (1 to 3 bytes) beside single-byte records may take a grid.
+inline ByteCell plan_list(unsigned byte, const INTL_XLIST &list, Shape *shape = nullptr) {
     const std::span<const INTL_MAP> records = mappings(list);
     if (records.empty() || (records.size() == 1 && !usable(records[0])))
         return byte | ByteCell{1} << byte_count_shift;
-    const INTL_MAP &m = records[0];
-    if (records.size() > 1 || m.src_left != 0 || m.dest_chars > 4)
-        return needs_search;
-    return (load8(m.dest_pattern) & ((ByteCell{1} << 8 * m.dest_chars) - 1)) |
-           ByteCell(m.dest_chars) << byte_count_shift;
+    if (const INTL_MAP &m = records[0]; records.size() == 1 && m.src_left == 0 && m.dest_chars <= 4)
+        return (load8(m.dest_pattern) & ((ByteCell{1} << 8 * m.dest_chars) - 1)) |
+               ByteCell(m.dest_chars) << byte_count_shift;
+    for (const INTL_MAP &m : shape != nullptr ? records : records.first(0)) {
+        const INTL_MAP &prior = &m != records.data() ? (&m)[-1] : m; // in order, all 7 bytes
+        if (prior.src_left < m.src_left ||
+            (prior.src_left == m.src_left && pattern_key(prior) >> 8 > pattern_key(m) >> 8))
+            return needs_search; // a grid would answer otherwise than the search
+        if (usable(m) && m.src_left == 0 && shape->single == nullptr)
+            shape->single = &m;
+        if (!usable(m) || m.src_left == 0)
+            continue;
+        if ((shape->length != 0 && m.src_left != shape->length) || m.src_left > 2)
+            return needs_search;
+        shape->length = m.src_left;
+        for (int i = 0; i < 2; ++i) { // a byte past the length is masked off
+            shape->low[i] = std::min<unsigned>(shape->low[i], m.src_pattern[i]);
+            shape->high[i] = std::max<unsigned>(shape->high[i], m.src_pattern[i]);
+        }
+    }
+    return shape != nullptr ? needs_grid : needs_search;
 }
 
 // A cell of a grid: a sequence's output of up to 3 bytes (first lowest),
@@ -60,13 +83,12 @@ struct Grid {
 struct Index {
     std::uint64_t mark;
     const INTL_XLATE *table;
-    std::uint64_t cells_at;   // offset of the cells from the Index
-    std::uint64_t ascii_same; // bytes 0..127 all become themselves
+    std::uint64_t cells_at;   // where the cells start, in cells from the Index
+    std::uint32_t ascii_same; // bytes 0..127 all become themselves
+    std::uint32_t bytes_only; // every plan is a byte's output
     ByteCell byte[list_count];
     Grid grid[list_count];
-    const Cell *cells() const {
-        return reinterpret_cast<const Cell *>(reinterpret_cast<const char *>(this) + cells_at);
-    }
+    const Cell *cells() const { return reinterpret_cast<const Cell *>(this) + cells_at; }
     const INTL_MAP *records() const { return reinterpret_cast<const INTL_MAP *>(this + 1); }
 };
 

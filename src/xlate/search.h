@@ -1,10 +1,8 @@
 // Internal header of the translation engine: finding the mapping for one
-// source position in a sorted list.
-//
-// A list is sorted longest sequence first, then by pattern (intl_mapcompare).
-// Walking it with the skip rule (pass over the rest of a length once a
-// mapping's first differing byte is above the source's) finds, per length,
-// the first usable mapping equal to the source: a binary search finds it too.
+// source position in a sorted list. A list is sorted longest sequence first, then by pattern
+// (intl_mapcompare). Walking it with the skip rule (pass over the rest of a length once a mapping's
+// first differing byte is above the source's) finds, per length, the first usable mapping equal to
+// the source: a binary search finds it too.
 #ifndef INTL_XLATE_SEARCH_H
 #define INTL_XLATE_SEARCH_H
 
@@ -18,10 +16,10 @@
 
 namespace intl::xlate {
 
-// What the search at one source position found: a mapping that matches, a
-// source that ends inside a possible sequence (status 2), or nothing.
+// What the search at one source position found: the mapping that matches
+// (null: none), or with `cut` a source that ends inside a possible sequence.
 struct Found {
-    enum class Kind { none, match, cut } kind;
+    bool cut;
     const INTL_MAP *map;
 };
 
@@ -32,8 +30,7 @@ inline std::uint64_t load8(const unsigned char *from) {
     return std::endian::native == std::endian::big ? __builtin_bswap64(bytes) : bytes;
 }
 inline void store8(unsigned char *to, std::uint64_t bytes) {
-    if constexpr (std::endian::native == std::endian::big)
-        bytes = __builtin_bswap64(bytes);
+    bytes = std::endian::native == std::endian::big ? __builtin_bswap64(bytes) : bytes;
     std::memcpy(to, &bytes, sizeof bytes);
 }
 
@@ -56,19 +53,15 @@ inline std::uint64_t pattern_key(const INTL_MAP &m) {
 
 // The source bytes after the first, as many as are there up to 7, as a key.
 inline std::uint64_t source_key(const unsigned char *rest, INTL_INT count) {
-    if (count >= 8)
-        return big_endian(rest) & prefix_mask(max_src_left);
     unsigned char bytes[8] = {};
-    for (INTL_INT i = 0; i < count && i < max_src_left; ++i)
-        bytes[i] = rest[i];
-    return big_endian(bytes);
+    std::memcpy(bytes, rest,
+                static_cast<std::size_t>(std::clamp<INTL_INT>(count, 0, max_src_left)));
+    return count >= 8 ? big_endian(rest) & prefix_mask(max_src_left) : big_endian(bytes);
 }
 
 // End of the length group that starts at first.
 inline const INTL_MAP *group_end(const INTL_MAP *first, const INTL_MAP *last) {
     const INTL_INT length = first->src_left;
-    if (last[-1].src_left == length)
-        return last;
     return std::partition_point(first + 1, last,
                                 [length](const INTL_MAP &m) { return m.src_left == length; });
 }
@@ -115,11 +108,11 @@ inline Found search_list(std::span<const INTL_MAP> list, const unsigned char *s,
         if (length >= 0 && length <= max_src_left && !(longer && srcend)) {
             const INTL_MAP *m = find_in_group(group, next, source, longer ? srcleft - 1 : length);
             if (m != nullptr)
-                return {longer ? Found::Kind::cut : Found::Kind::match, m};
+                return {longer, m};
         }
         group = next;
     }
-    return {Found::Kind::none, nullptr};
+    return {false, nullptr};
 }
 
 } // namespace intl::xlate
