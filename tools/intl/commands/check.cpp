@@ -25,15 +25,6 @@ struct EntrySeen {
     bool complete = false; // every value read without an error
 };
 
-// The syntax characters a file declared, for the checks of its raw text.
-struct Syntax {
-    char comment = ';';
-    char escape = '\\';
-    char separator = ',';
-    char left = '[';
-    char right = ']';
-};
-
 // The entries intl_datetime reads; a section holding one is a datetime section.
 constexpr std::array<std::string_view, 6> datetime_entries = {
     "months", "shortmonths", "days", "firstday", "dateformat", "timeformat"};
@@ -225,8 +216,7 @@ Syntax read_through(const Input &input, Diagnostics &found) {
         const Input &text = patched ? *patched : input;
         {
             LocFile file(text);
-            syntax = {file.comment_char(), file.escape(), file.list_separator(),
-                      file.left_bracket(), file.right_bracket()};
+            syntax = file.syntax();
             if (stopped == 0)
                 check_comment_character(file, found);
             found.only_after(stopped);

@@ -142,9 +142,7 @@ Syntax target_syntax(const std::string &target) {
     if (target.empty())
         return {};
     const Input input(target);
-    LocFile file(input);
-    const INTL_LOCFILE &r = *file.record();
-    return {r.comment_char, r.leftsection, r.rightsection, r.list_sep, r.escape};
+    return LocFile(input).syntax();
 }
 
 // Why name cannot be an entry's name in a file of that syntax, or "".

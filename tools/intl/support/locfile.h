@@ -47,6 +47,16 @@ class Input {
     bool temporary_ = false;
 };
 
+// The syntax characters a file declares (its first character, its first
+// heading and its file-format section), with the reader's defaults.
+struct Syntax {
+    char comment = ';';
+    char left = '[';
+    char right = ']';
+    char separator = ',';
+    char escape = '\\';
+};
+
 class LocFile {
   public:
     // Opens the file; a failure to open or a bad file-format section throws.
@@ -73,6 +83,10 @@ class LocFile {
     char list_separator() const { return record_->list_sep; }
     char left_bracket() const { return record_->leftsection; }
     char right_bracket() const { return record_->rightsection; }
+    Syntax syntax() const {
+        return {record_->comment_char, record_->leftsection, record_->rightsection,
+                record_->list_sep, record_->escape};
+    }
     INTL_LOCFILE *record() { return record_.get(); }
     // The error for a status code the reader gave at the current line.
     ReadError error(int code) const;

@@ -3,20 +3,12 @@
 #ifndef INTL_TOOL_LOCWRITER_H
 #define INTL_TOOL_LOCWRITER_H
 
+#include "locfile.h"
+
 #include <string>
 #include <string_view>
 
 namespace tool {
-
-// The syntax characters a file declares (its first character, its first
-// heading and its file-format section), with the reader's defaults.
-struct Syntax {
-    char comment = ';';
-    char left = '[';
-    char right = ']';
-    char separator = ',';
-    char escape = '\\';
-};
 
 // The value as it is written after "name = ": bare when no byte of it means
 // anything to the reader, otherwise in double quotes, with control bytes as
