@@ -1,5 +1,6 @@
 // From the mappings of a table source to the bytes of a compiled
-// translation file: the engine's lists, then the file's encoding.
+// translation file: the engine's lists, then the file's encoding; and the
+// trailer read back.
 #ifndef INTL_TOOL_COMPILED_FILE_H
 #define INTL_TOOL_COMPILED_FILE_H
 
@@ -42,6 +43,17 @@ std::string encode_compiled(std::int32_t version, const CompiledTable *to_server
 // substitution and the count of sources translated alike, then those
 // sources; each byte string is a length byte and 8 bytes, zero-filled.
 inline constexpr char substitution_mark[8] = {'S', 'u', 'b', 's', 't', 'i', 't', 'e'};
+
+// What a total table writes for what it cannot translate, and the sources
+// whose own translation gives the same bytes; no bytes for other tables.
+struct Substitution {
+    std::string bytes;
+    std::vector<std::string> translated_alike;
+};
+
+// The substitution of one direction from the trailer of the compiled file at
+// path; no bytes for a file without one.
+Substitution read_substitution(const std::string &path, bool to_display);
 
 } // namespace tool
 

@@ -7,9 +7,7 @@
 #include "tool.h"
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 
 namespace tool {
@@ -49,53 +47,6 @@ std::pair<std::string, std::string> spelled_table(const std::string &home,
         std::cerr << "intl: took the table charsets/" << *server << "/" << *client
                   << " for --charset " << options.charset << " --table " << options.table << '\n';
     return {*server, *client};
-}
-
-std::int32_t get_int(std::istream &in) {
-    unsigned char bytes[4] = {};
-    in.read(reinterpret_cast<char *>(bytes), sizeof bytes);
-    return static_cast<std::int32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 |
-                                     static_cast<std::uint32_t>(bytes[3]) << 24);
-}
-
-std::string get_string(std::istream &in) {
-    char bytes[9] = {};
-    in.read(bytes, sizeof bytes);
-    return std::string(bytes + 1, std::min<std::size_t>(static_cast<unsigned char>(bytes[0]), 8));
-}
-
-// Reads the substitutions after the blocks of a compiled file; nothing for
-// a file without them.
-Substitution read_substitution(const std::string &path, bool to_display) {
-    std::ifstream in(path, std::ios::binary);
-    get_int(in); // version
-    for (int block = 0; block < 2 && in; ++block) {
-        get_int(in); // tabcode
-        std::int64_t records = 0;
-        for (int list = 0; list < 256; ++list) {
-            records += std::max(get_int(in), 0);
-            get_int(in);
-        }
-        in.seekg(records * 24, std::ios::cur);
-    }
-    char mark[sizeof substitution_mark] = {};
-    if (!in.read(mark, sizeof mark) || std::memcmp(mark, substitution_mark, sizeof mark) != 0)
-        return {};
-    Substitution chosen;
-    std::int32_t alike[2] = {};
-    for (int direction = 0; direction < 2; ++direction) {
-        std::string bytes = get_string(in);
-        alike[direction] = get_int(in);
-        if (direction == (to_display ? 1 : 0))
-            chosen.bytes = bytes;
-    }
-    for (int direction = 0; direction < 2; ++direction)
-        for (std::int32_t k = 0; k < alike[direction] && in; ++k) {
-            std::string source = get_string(in);
-            if (direction == (to_display ? 1 : 0))
-                chosen.translated_alike.push_back(source);
-        }
-    return in ? chosen : Substitution{};
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #ifndef INTL_TOOL_LOADED_TABLES_H
 #define INTL_TOOL_LOADED_TABLES_H
 
+#include "compiled_file.h"
+
 #include <CLI/CLI.hpp>
 #include <intl.h>
 
@@ -22,13 +24,6 @@ struct TableOptions {
 
 // --charset, --table, --to-server, --to-display and --home.
 void add_table_options(CLI::App &command, TableOptions &options);
-
-// What a total table writes for what it cannot translate, and the sources
-// whose own translation gives the same bytes; no bytes for other tables.
-struct Substitution {
-    std::string bytes;
-    std::vector<std::string> translated_alike;
-};
 
 class LoadedTables {
   public:
