@@ -57,9 +57,9 @@ void run_planned(const Plans &p, const unsigned char *src, std::ptrdiff_t srclen
                  std::ptrdiff_t &produced) {
     const ByteCell *plan = p.byte; // locals: a store through dest could change p
     const Index *ix = p.index;
-    const bool ascii_same = ix != nullptr && ix->ascii_same;
+    const bool ascii_same = ix != nullptr && ix->ascii_same, bytes_only = ix && ix->bytes_only;
     std::ptrdiff_t in = used, out = produced;
-    for (; ix != nullptr && ix->bytes_only && in <= srclen - 8 && out <= limit - 40; in += 8) {
+    for (; bytes_only && in <= srclen - 8 && out <= limit - 40; in += 8) {
         const std::uint64_t eight = load8(src + in);
         if (ascii_same && (eight & 0x8080808080808080) == 0) {
             put<S>(dest, out, eight, 8), out += 8;
