@@ -452,10 +452,10 @@ int intl_mapcompare(const void *map1, const void *map2);
  * 2048-byte header each) fit after its version word (B = 0 when F < 4). With
  * 4-byte pointers the size is F - 8: the buffer is the file's image. With
  * 8-byte pointers each table is 4096 bytes of native list headers, then the
- * table's index (3608 bytes and up to 24 bytes per 24-byte record; see
+ * table's index (6184 bytes and up to 24 bytes per 24-byte record; see
  * intl_xlate), then its records, and the size is
  *
- *     F - 8 + B * 5664 + 24 * (F / 24)
+ *     F - 8 + B * 8232 + 24 * (F / 24)
  *
  * With 4-byte pointers the size is exact for a file of one block and
  * nothing more, 4 bytes more than needed for two. A file of fewer than 8

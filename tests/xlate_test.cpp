@@ -484,8 +484,9 @@ class RandomTables {
                                                                                        : below(8)),
                                           dest())));
             Bytes key = bytes(shape < 2 ? 0 : shape == 4 ? 1 : 1 + below(3), true);
+            const bool double_byte = below(3) == 0; // outputs as a double-byte set's
             for (int i = shape < 2 ? 0 : below(300) + 1; i > 0; --i) {
-                t.add(first, odd(make_map(key, dest())));
+                t.add(first, odd(make_map(key, double_byte ? code() : dest())));
                 for (int step = below(15) ? below(10) ? 1 : below(3) + 2 : 0; step > 0; --step)
                     for (auto b = key.rbegin(); b != key.rend() && ++*b == 0; ++b) {
                     }
@@ -524,6 +525,11 @@ class RandomTables {
         return r;
     }
     Bytes dest() { return bytes(below(4) == 0 ? below(9) : 1 + below(3), true); }
+    Bytes code() { // now and then one no double-byte set has
+        Bytes b = below(50) == 0 ? Bytes{0xFF, 0xFF} : bytes(1 + below(2), true);
+        b.back() |= b.size() == 2 && below(50) != 0 ? 0x40 : 0;
+        return b;
+    }
     INTL_MAP odd(INTL_MAP m) { // sometimes a length no file may hold
         m.src_left = below(40) ? m.src_left : std::array{-1, -2, 8, 100}[below(4)];
         m.dest_chars = below(40) ? m.dest_chars : std::array{-1, 9, 1000}[below(3)];

@@ -1,7 +1,5 @@
-// intl_xlate: translation by a table, or a plain copy without one. Each
-// first byte has a plan (index.h): its output when the byte alone decides
-// it, else a grid or a search for its sequences. A loaded table brings its
-// plans; for any other each is made when the byte is first met in a call.
+// intl_xlate: translation by a table, or a plain copy without one. Each first byte has a plan
+// (index.h), a loaded table's own or else made when the byte is first met in a call.
 #include "xlate/index.h"
 
 using namespace intl::xlate;
@@ -13,12 +11,10 @@ struct Progress {
     INTL_INT used, produced, status;
 };
 
-// Output counted only, written byte by byte, or 8 bytes at a time where the
-// caller's limit leaves room past the output.
+// Output counted only, written byte by byte, or 8 bytes at a time where the limit leaves room.
 enum class Store { count, exact, wide };
 
-// Puts n (0..8) output bytes, held first lowest, at dest + at (exactly n
-// where room for more is not known). Counting forms no address: dest is null.
+// Puts n (0..8) output bytes, held first lowest, at dest + at; counting forms no address (null).
 template <Store S> constexpr Store exact = S == Store::count ? S : Store::exact;
 template <Store S>
 inline void put(unsigned char *dest, std::ptrdiff_t at, std::uint64_t bytes, std::uint64_t n) {
@@ -28,8 +24,7 @@ inline void put(unsigned char *dest, std::ptrdiff_t at, std::uint64_t bytes, std
         dest[at + static_cast<std::ptrdiff_t>(i)] = static_cast<unsigned char>(bytes >> 8 * i);
 }
 
-// The plans of one call: none until a list that is not empty is met, then
-// the loaded table's own, or else each made when its byte is first met.
+// The plans of one call: none until a list that is not empty is met, then the table's or its own.
 struct Plans {
     explicit Plans(const INTL_XLATE &table) : xlt(table) {}
     void look() {
@@ -47,19 +42,13 @@ struct Plans {
     ByteCell own[list_count];
 };
 
-// Translates while 3 bytes of source (a grid's longest sequence) and 8 of
-// room are left: unchanged bytes 8 at a time, others by their plan or grid.
-// When every plan holds an output, 8 bytes go with no branch on them while
-// room is left for 8 outputs of 4 bytes and the store of 8 past them.
+// When every plan holds an output: 8 bytes at a time with no branch on them while room is left for
+// 8 outputs of 4 bytes and the store of 8 past.
 template <Store S>
-void run_planned(const Plans &p, const unsigned char *src, std::ptrdiff_t srclen,
-                 unsigned char *dest, std::ptrdiff_t limit, std::ptrdiff_t &used,
-                 std::ptrdiff_t &produced) {
-    const ByteCell *plan = p.byte; // locals: a store through dest could change p
-    const Index *ix = p.index;
-    const bool ascii_same = ix != nullptr && ix->ascii_same, bytes_only = ix && ix->bytes_only;
-    std::ptrdiff_t in = used, out = produced;
-    for (; bytes_only && in <= srclen - 8 && out <= limit - 40; in += 8) {
+void run_bytes(const ByteCell *plan, bool ascii_same, const unsigned char *src,
+               std::ptrdiff_t srclen, unsigned char *dest, std::ptrdiff_t limit, std::ptrdiff_t &in,
+               std::ptrdiff_t &out) {
+    for (; in <= srclen - 8 && out <= limit - 40; in += 8) {
         const std::uint64_t eight = load8(src + in);
         if (ascii_same && (eight & 0x8080808080808080) == 0) {
             put<S>(dest, out, eight, 8), out += 8;
@@ -72,12 +61,26 @@ void run_planned(const Plans &p, const unsigned char *src, std::ptrdiff_t srclen
             out += static_cast<std::ptrdiff_t>(c >> byte_count_shift);
         }
     }
+}
+
+// Translates while 3 bytes of source (a grid's longest sequence) and 8 of room are left: unchanged
+// bytes 8 at a time, others by their plan or grid. The length a grid's sequence takes is branched
+// on, not added: the next load need not wait for the cell.
+template <Store S>
+void run_planned(const Plans &p, const unsigned char *src, std::ptrdiff_t srclen,
+                 unsigned char *dest, std::ptrdiff_t limit, std::ptrdiff_t &used,
+                 std::ptrdiff_t &produced) {
+    const ByteCell *plan = p.byte; // locals: a store through dest could change p
+    const Index *ix = p.index;
+    const bool ascii_same = ix != nullptr && ix->ascii_same;
+    std::ptrdiff_t in = used, out = produced;
+    if (ix != nullptr && ix->bytes_only)
+        run_bytes<S>(plan, ascii_same, src, srclen, dest, limit, in, out);
     while (in < srclen - 2 && out <= limit - 8) {
         const unsigned char *s = src + in;
         if (std::uint64_t eight; *s < 0x80 && ascii_same && in <= srclen - 8 &&
                                  ((eight = load8(s)) & 0x8080808080808080) == 0) {
-            put<S>(dest, out, eight, 8);
-            in += 8, out += 8;
+            put<S>(dest, out, eight, 8), in += 8, out += 8;
             continue;
         }
         const ByteCell c = plan[*s];
@@ -86,25 +89,32 @@ void run_planned(const Plans &p, const unsigned char *src, std::ptrdiff_t srclen
             in += 1, out += static_cast<std::ptrdiff_t>(c >> byte_count_shift);
             continue;
         }
-        if (c != needs_grid)
+        if (c != needs_grid && c != needs_narrow)
             break;
-        const Cell cell = grid_cell(ix->cells(), ix->grid[*s], s);
+        const Grid &g = ix->grid[*s];
+        if (const unsigned v = c == needs_narrow ? grid_cell(*ix, g, s, narrow_miss) : narrow_miss;
+            v != narrow_miss) [[likely]] {
+            put<S>(dest, out, v, 1 + (v > 0xFF)), out += 1 + (v > 0xFF);
+            if (g.mask2 != 0) [[likely]]
+                in += 3;
+            else
+                in += 2;
+            continue;
+        }
+        const Cell cell = c == needs_grid ? grid_cell(*ix, g, s, g.miss) : g.miss;
         const INTL_MAP &m = ix->records()[cell & in_record ? cell & record_place : 0];
         put<S>(dest, out, cell & in_record ? load8(m.dest_pattern) : cell & 0xFFFFFF,
                cell >> 24 & 0xF);
         out += cell >> 24 & 0xF;
         if (const std::ptrdiff_t taken = cell >> 28 & 7; taken == 2) [[likely]]
-            in += 2; // branches, not a sum: the next load need not wait for the cell
-        else if (taken == 3) [[likely]]
-            in += 3;
+            in += 2;
         else
             in += taken;
     }
     used = in, produced = out;
 }
 
-// Translates the one position at `used`, checking room and source exactly;
-// the status that ends the call, or status_done.
+// Translates the position at `used`, room and source checked exactly; a status, or status_done.
 template <Store S>
 INTL_INT step(Plans &p, const unsigned char *src, std::ptrdiff_t srclen, unsigned char *dest,
               std::ptrdiff_t limit, bool srcend, std::ptrdiff_t &used, std::ptrdiff_t &produced) {
@@ -129,9 +139,8 @@ INTL_INT step(Plans &p, const unsigned char *src, std::ptrdiff_t srclen, unsigne
     return status_done;
 }
 
-// Translation by a table into at most `limit` bytes, written or counted;
-// stops at the end of the source, a full destination (status 1) or a cut
-// sequence (status 2). Counts live in locals: dest may alias anything.
+// Translation by a table into at most `limit` bytes, written or counted, up to the source's end, a
+// full destination (status 1) or a cut sequence (2). Counts are locals: dest may alias anything.
 template <Store S>
 Progress translate(const unsigned char *src, std::ptrdiff_t srclen, unsigned char *dest,
                    std::ptrdiff_t limit, const INTL_XLATE &xlt, bool srcend) {

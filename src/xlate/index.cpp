@@ -1,10 +1,9 @@
-// The index of a loaded table: each first byte's plan, and for lists of
-// sequences of one length (1 to 3 bytes) beside single-byte records a grid
-// of cells over the bytes after the first, each saying its sequence's
-// output and how many bytes it takes.
+// The index of a loaded table: each first byte's plan, and grids of cells that each say a
+// sequence's output and how many bytes it takes.
 #include "xlate/index.h"
 
 #include <algorithm>
+#include <cstring>
 
 using namespace intl::xlate;
 
@@ -18,11 +17,26 @@ Cell cell_of(const INTL_MAP &m, std::size_t place) {
     return lengths | static_cast<Cell>(load8(m.dest_pattern) & ((1u << 8 * m.dest_chars) - 1));
 }
 
-// The grid of a list of the shape that takes one, its cells written from
-// `cells` on; `used` counts the cells taken, up to `budget`. False when
-// the list's size leaves it to the search.
-bool grid_list(unsigned byte, const INTL_XLIST &list, const Shape &shape, Index &index, Cell *cells,
-               std::size_t &used, std::size_t budget) {
+// Rewrites a grid's cells in place as narrow ones when every one can be: a sequence read whole
+// whose output is 1 byte, or 2 with the second not 0 (not both 0xFF).
+bool narrowed(std::span<Cell> grid, Cell miss, INTL_INT length) {
+    if (length == 0 || !std::all_of(grid.begin(), grid.end(), [=](Cell c) {
+            const Cell out = c >> 24 & 0xF;
+            return c == miss || (c >> 28 == Cell(length + 1) && out - 1 < 2 &&
+                                 (out == 1 || (c & 0xFF00) != 0) && (c & 0xFFFF) != narrow_miss);
+        }))
+        return false;
+    for (std::size_t i = 0; i < grid.size(); ++i) {
+        const NarrowCell n = grid[i] == miss ? narrow_miss : NarrowCell(grid[i]);
+        std::memcpy(reinterpret_cast<unsigned char *>(grid.data()) + sizeof n * i, &n, sizeof n);
+    }
+    return true;
+}
+
+// The plan and grid of a list of a grid's shape, its cells from `cells` + `used` on, `used`
+// counting them up to `budget`; a search when the list's size forbids a grid.
+ByteCell grid_list(unsigned byte, const INTL_XLIST &list, const Shape &shape, Index &index,
+                   Cell *cells, std::size_t &used, std::size_t budget) {
     const std::span<const INTL_MAP> records = mappings(list);
     const auto place = static_cast<std::size_t>(list.list - index.records());
     Grid &g = index.grid[byte];
@@ -31,29 +45,24 @@ bool grid_list(unsigned byte, const INTL_XLIST &list, const Shape &shape, Index 
     const std::size_t span2 = length == 2 ? high[1] - low[1] + 1 : 1;
     if (place + records.size() > record_place || used + span1 * span2 > budget ||
         span1 * span2 > list_cells_per_record * records.size())
-        return false;
+        return needs_search;
     const Cell miss = single != nullptr
                           ? cell_of(*single, place + std::size_t(single - &records[0]))
                           : Cell{1} << 28 | Cell{1} << 24 | byte;
-    g = {std::uint32_t(used),
-         miss,
-         std::uint8_t(low[0]),
-         std::uint8_t(low[1]),
-         0,
-         0,
-         std::uint16_t(span1),
-         std::uint16_t(span2)};
+    g.at = std::uint32_t(used), g.miss = miss, g.span1 = std::uint16_t(span1);
+    g.low1 = std::uint8_t(low[0]), g.low2 = std::uint8_t(low[1]), g.span2 = std::uint16_t(span2);
     g.mask1 = length > 0 ? 0xFF : 0, g.mask2 = length > 1 ? 0xFF : 0; // bytes past the length
-    Cell *grid = cells + used;
-    std::fill_n(grid, span1 * span2, g.miss);
-    used += span1 * span2;
+    const std::span<Cell> grid(cells + used, span1 * span2);
+    std::fill(grid.begin(), grid.end(), miss);
     for (std::size_t k = records.size(); length > 0 && k-- > 0;) { // the first one wins
         const INTL_MAP &m = records[k];
         const std::size_t third = length == 2 ? m.src_pattern[1] - low[1] : 0;
         if (usable(m) && m.src_left == length)
             grid[(m.src_pattern[0] - low[0]) * span2 + third] = cell_of(m, place + k);
     }
-    return true;
+    const bool narrow = narrowed(grid, miss, length);
+    g.at *= narrow ? 2 : 1, used += narrow ? (grid.size() + 1) / 2 : grid.size();
+    return narrow ? needs_narrow : needs_grid;
 }
 
 } // namespace
@@ -70,9 +79,8 @@ unsigned char *build_index(const INTL_XLATE &table, Index &index, unsigned char 
     for (unsigned byte = 0; byte < list_count; ++byte) {
         Shape shape;
         ByteCell &plan = index.byte[byte] = plan_list(byte, table.xlist[byte], &shape);
-        if (plan == needs_grid &&
-            !grid_list(byte, table.xlist[byte], shape, index, grid, used, budget))
-            plan = needs_search;
+        if (plan == needs_grid)
+            plan = grid_list(byte, table.xlist[byte], shape, index, grid, used, budget);
         index.ascii_same &= byte >= 0x80 || plan == (byte | ByteCell{1} << byte_count_shift);
         index.bytes_only &= plan < needs_grid;
     }

@@ -1,12 +1,8 @@
-// Internal header of character-set translation: each first byte's plan,
-// decided here for the loader and the engine alike, and the index the
-// loader builds where pointers are 8 bytes: the table, its Index, the
-// records of its last non-empty list, the others' in byte order, the cells.
-// A table is taken for a loaded one only when that list's records start
-// right after an Index right after the table that carries the mark and the
-// table's address; its planned lists are then translated from the index and
-// the loader's records alone: a caller who changes a loaded table in place
-// (include/intl.h) gets stale output, never a read outside the buffer.
+// Each first byte's plan, for the loader and the engine, and the index the loader builds with
+// 8-byte pointers: table, Index, the records of its last non-empty list, the others', the cells. A
+// table is loaded when that list's records follow an Index, after the table, holding the mark and
+// the table's address; then only the index and the loader's records are read (a change in place
+// gives stale output at worst).
 #ifndef INTL_XLATE_INDEX_H
 #define INTL_XLATE_INDEX_H
 
@@ -14,27 +10,24 @@
 
 namespace intl::xlate {
 
-// What a first byte becomes when its list needs nothing more: up to 4 output
-// bytes (first lowest), their count at bit 32; from bit 40 up, what else it
-// needs: its grid, a search, or (a table without an index) a plan not made yet.
+// A first byte's plan: up to 4 output bytes (first lowest) and their count at bit 32, or from bit
+// 40 up what it needs: a grid, a search, or (a table without an index) a plan not made yet.
 using ByteCell = std::uint64_t;
 constexpr unsigned byte_count_shift = 32;
 constexpr ByteCell needs_grid = ByteCell{1} << 40;
 constexpr ByteCell needs_search = ByteCell{2} << 40;
+constexpr ByteCell needs_narrow = ByteCell{3} << 40; // a grid of narrow cells
 constexpr ByteCell not_planned = ~ByteCell{0};
 
-// What a grid needs: the length of a list's sequences after the first byte,
-// the bounds of those bytes, and its first single-byte record (for a miss).
+// A grid's shape: its sequences' length after the first byte, their bounds, its miss's record.
 struct Shape {
     INTL_INT length = 0;
     unsigned low[2] = {255, 255}, high[2] = {0, 0};
     const INTL_MAP *single = nullptr;
 };
 
-// The plan of one list: a copy of the byte (no usable record), one
-// single-byte record's output of up to 4 bytes, or sequences to look up.
-// With `shape` asked for, a sorted list whose usable sequences are of one
-// length (1 to 3 bytes) beside single-byte records may take a grid.
+// A list's plan: the byte copied, one single-byte record's output, or a search; with `shape`, a
+// sorted list of sequences of one length (1 to 3 bytes) beside single bytes may take a grid.
 inline ByteCell plan_list(unsigned byte, const INTL_XLIST &list, Shape *shape = nullptr) {
     const std::span<const INTL_MAP> records = mappings(list);
     if (records.empty() || (records.size() == 1 && !usable(records[0])))
@@ -62,19 +55,21 @@ inline ByteCell plan_list(unsigned byte, const INTL_XLIST &list, Shape *shape = 
     return shape != nullptr ? needs_grid : needs_search;
 }
 
-// A cell of a grid: a sequence's output of up to 3 bytes (first lowest),
-// or with `in_record` the place of the record holding it among the
-// loader's records (never reached through a list pointer, which a caller
-// may change); the output's length at bit 24, the input's at bit 28.
+// A grid's cell: an output of up to 3 bytes (first lowest), or with `in_record` its record's place
+// among the loader's (not a list pointer: a caller may change it); lengths of output at bit 24 and
+// input at bit 28.
 using Cell = std::uint32_t;
 constexpr Cell in_record = 0x80000000;
 constexpr Cell record_place = 0x00FFFFFF;
 
-// A list of sequences of one length (0 to 2 bytes after the first) beside
-// single-byte records: cells over the bytes after the first, `miss` for a
-// sequence outside them (the first single-byte record, or the byte itself).
+// A narrow cell, where all become 1 or 2 bytes: the output, 2 bytes above 0xFF, or `narrow_miss`.
+using NarrowCell = std::uint16_t;
+constexpr NarrowCell narrow_miss = 0xFFFF;
+
+// Cells over the bytes after the first of a list's sequences of one length (0 to 2), `miss` for the
+// others (its first single-byte record, or the byte itself).
 struct Grid {
-    std::uint32_t at; // the first cell
+    std::uint32_t at; // the first cell, counted in cells of the grid's width
     Cell miss;
     std::uint8_t low1, low2, mask1, mask2; // masks drop bytes past the length
     std::uint16_t span1, span2;
@@ -93,23 +88,19 @@ struct Index {
 };
 
 static_assert(!(sizeof(void *) >= 8) || sizeof(Index) == 6176, "the tests know the size");
-
 constexpr std::uint64_t index_mark = 0x78646e4978646e49; // "IndxIndx"
 constexpr bool indexing = sizeof(void *) >= 8;
-// A list may take 16 cells per record (gapped double-byte codes, a lead
-// byte's 64 x 64 three-byte sequences), a table 6 per record in all (the
-// shipped ones need 5 at most); lists past that are searched.
+// Cells a grid may take per record of its list (gapped codes) and of the whole table (shipped
+// tables need 5); lists past either are searched.
 constexpr std::size_t list_cells_per_record = 16;
 constexpr std::size_t cells_per_record = 6;
 constexpr std::size_t index_table_bytes = indexing ? sizeof(Index) + 8 : 0;
 constexpr std::size_t index_record_bytes = indexing ? sizeof(Cell) * cells_per_record : 0;
 
-// Builds the index of the table at `table`, whose records follow `index`
-// as the layout above puts them; returns where its cells end.
+// Builds the index of `table`, laid out as above; returns where its cells end.
 unsigned char *build_index(const INTL_XLATE &table, Index &index, unsigned char *cells);
 
-// The index of a loaded table, or null; `last` is 1 + the last byte whose
-// list is not empty, 0 when none is.
+// The index of a loaded table, or null; `last` is 1 + the last byte whose list is not empty, or 0.
 inline const Index *find_index(const INTL_XLATE &table, unsigned &last) {
     for (last = list_count; last > 0 && mappings(table.xlist[last - 1]).empty();)
         --last;
@@ -121,11 +112,13 @@ inline const Index *find_index(const INTL_XLATE &table, unsigned &last) {
     return index->mark == index_mark && index->table == &table ? index : nullptr;
 }
 
-// The cell of the sequence at s (3 bytes there at least) in a list's grid.
-inline Cell grid_cell(const Cell *cells, const Grid &g, const unsigned char *s) {
+// The cell of type C of the sequence at s (3 bytes there at least), or `miss` outside the grid.
+template <typename C>
+inline C grid_cell(const Index &ix, const Grid &g, const unsigned char *s, C miss) {
     const unsigned second = static_cast<unsigned char>(s[1] - g.low1) & g.mask1;
     const unsigned third = static_cast<unsigned char>(s[2] - g.low2) & g.mask2;
-    return second < g.span1 && third < g.span2 ? cells[g.at + second * g.span2 + third] : g.miss;
+    const auto *cells = reinterpret_cast<const C *>(ix.cells());
+    return second < g.span1 && third < g.span2 ? cells[g.at + second * g.span2 + third] : miss;
 }
 
 } // namespace intl::xlate

@@ -1,8 +1,5 @@
-// Internal header of the translation engine: finding the mapping for one
-// source position in a sorted list. A list is sorted longest sequence first, then by pattern
-// (intl_mapcompare). Walking it with the skip rule (pass over the rest of a length once a mapping's
-// first differing byte is above the source's) finds, per length, the first usable mapping equal to
-// the source: a binary search finds it too.
+// The mapping for one source position in a list sorted longest sequence first, then by pattern:
+// per length, the first usable mapping equal to the source, as the skip rule's walk finds it.
 #ifndef INTL_XLATE_SEARCH_H
 #define INTL_XLATE_SEARCH_H
 
@@ -16,8 +13,7 @@
 
 namespace intl::xlate {
 
-// What the search at one source position found: the mapping that matches
-// (null: none), or with `cut` a source that ends inside a possible sequence.
+// What a search found: the mapping (null: none), or with `cut` a source ending inside a sequence.
 struct Found {
     bool cut;
     const INTL_MAP *map;
@@ -34,7 +30,7 @@ inline void store8(unsigned char *to, std::uint64_t bytes) {
     std::memcpy(to, &bytes, sizeof bytes);
 }
 
-// Up to 8 bytes as a big-endian number: numbers order as the bytes do.
+// 8 bytes as a big-endian number: numbers order as the bytes do.
 inline std::uint64_t big_endian(const unsigned char *p) {
     return __builtin_bswap64(load8(p));
 }
@@ -44,8 +40,7 @@ constexpr std::uint64_t prefix_mask(INTL_INT n) {
     return n == 0 ? 0 : ~std::uint64_t{0} << (64 - 8 * n);
 }
 
-// A mapping's pattern as a key. The 8 bytes read are the 7 pattern bytes and
-// the first destination byte, all inside the record; masks drop the last.
+// A mapping's pattern as a key: its 7 bytes and the first destination byte, which masks drop.
 inline std::uint64_t pattern_key(const INTL_MAP &m) {
     return big_endian(reinterpret_cast<const unsigned char *>(&m) +
                       offsetof(INTL_MAP, src_pattern));
@@ -66,9 +61,7 @@ inline const INTL_MAP *group_end(const INTL_MAP *first, const INTL_MAP *last) {
                                 [length](const INTL_MAP &m) { return m.src_left == length; });
 }
 
-// In a sorted group of count >= 1 mappings, the first whose first n pattern
-// bytes (the mask's) are not below `key`, by a binary search without
-// branches on the keys.
+// In a sorted group of count >= 1, the first whose masked pattern is not below `key`, branch-free.
 inline const INTL_MAP *lower_bound(const INTL_MAP *first, std::size_t count, std::uint64_t key,
                                    std::uint64_t mask) {
     while (count > 1) {
@@ -79,8 +72,7 @@ inline const INTL_MAP *lower_bound(const INTL_MAP *first, std::size_t count, std
     return first + ((pattern_key(*first) & mask) < key ? 1 : 0);
 }
 
-// In one length group, the first usable mapping whose first n pattern bytes
-// equal the source's; null when there is none.
+// In one length group, the first usable mapping whose first n pattern bytes equal the source's.
 inline const INTL_MAP *find_in_group(const INTL_MAP *first, const INTL_MAP *last,
                                      std::uint64_t source, INTL_INT n) {
     const std::uint64_t mask = prefix_mask(n);
@@ -94,9 +86,7 @@ inline const INTL_MAP *find_in_group(const INTL_MAP *first, const INTL_MAP *last
     return nullptr;
 }
 
-// The mapping for the source at s, srcleft bytes being left (the first
-// included); with srcend false a sequence longer than what is left may yet
-// come and is reported as a cut.
+// The mapping at s, srcleft bytes left; without srcend a longer sequence may yet come: a cut.
 inline Found search_list(std::span<const INTL_MAP> list, const unsigned char *s, INTL_INT srcleft,
                          bool srcend) {
     const std::uint64_t source = source_key(s + 1, srcleft - 1);
