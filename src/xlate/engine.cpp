@@ -63,9 +63,8 @@ void run_bytes(const ByteCell *plan, bool ascii_same, const unsigned char *src,
     }
 }
 
-// Translates while 3 bytes of source (a grid's longest sequence) and 8 of room are left: unchanged
-// bytes 8 at a time, others by their plan or grid. The length a grid's sequence takes is branched
-// on, not added: the next load need not wait for the cell.
+// Translates while 3 bytes of source and 8 of room are left: unchanged bytes 8 at a time, others
+// by plan or grid. Lengths are branched on, never added: the next load must not wait for a cell.
 template <Store S>
 void run_planned(const Plans &p, const unsigned char *src, std::ptrdiff_t srclen,
                  unsigned char *dest, std::ptrdiff_t limit, std::ptrdiff_t &used,
@@ -89,19 +88,23 @@ void run_planned(const Plans &p, const unsigned char *src, std::ptrdiff_t srclen
             in += 1, out += static_cast<std::ptrdiff_t>(c >> byte_count_shift);
             continue;
         }
-        if (c != needs_grid && c != needs_narrow)
-            break;
-        const Grid &g = ix->grid[*s];
-        if (const unsigned v = c == needs_narrow ? grid_cell(*ix, g, s, narrow_miss) : narrow_miss;
-            v != narrow_miss) [[likely]] {
-            put<S>(dest, out, v, 1 + (v > 0xFF)), out += 1 + (v > 0xFF);
-            if (g.mask2 != 0) [[likely]]
-                in += 3;
-            else
-                in += 2;
+        const ByteCell length = c >> narrow_length_shift; // of a narrow grid's sequences
+        const auto *narrow = reinterpret_cast<const NarrowCell *>(ix);
+        const std::size_t first = c & 0xFFFFFFFF;
+        if (unsigned v; length == 2 && (v = narrow[first + s[1]]) != narrow_miss) [[likely]] {
+            put<S>(dest, out, v, 1 + (v > 0xFF)), out += 1 + (v > 0xFF), in += 2;
             continue;
         }
-        const Cell cell = c == needs_grid ? grid_cell(*ix, g, s, g.miss) : g.miss;
+        const unsigned second = static_cast<unsigned char>(s[1] - (c >> 40));
+        if (unsigned v; length == 3 && second <= (c >> 48 & 0xFF) &&
+                        (v = narrow[first + second * 256 + s[2]]) != narrow_miss) [[likely]] {
+            put<S>(dest, out, v, 1 + (v > 0xFF)), out += 1 + (v > 0xFF), in += 3;
+            continue;
+        }
+        if (c != needs_grid && length - 2 >= 2)
+            break;
+        const Grid &g = ix->grid[*s];
+        const Cell cell = c == needs_grid ? grid_cell(ix->cells(), g, s) : g.miss;
         const INTL_MAP &m = ix->records()[cell & in_record ? cell & record_place : 0];
         put<S>(dest, out, cell & in_record ? load8(m.dest_pattern) : cell & 0xFFFFFF,
                cell >> 24 & 0xF);

@@ -3,7 +3,7 @@
 #include "xlate/index.h"
 
 #include <algorithm>
-#include <cstring>
+#include <utility>
 
 using namespace intl::xlate;
 
@@ -17,20 +17,20 @@ Cell cell_of(const INTL_MAP &m, std::size_t place) {
     return lengths | static_cast<Cell>(load8(m.dest_pattern) & ((1u << 8 * m.dest_chars) - 1));
 }
 
-// Rewrites a grid's cells in place as narrow ones when every one can be: a sequence read whole
-// whose output is 1 byte, or 2 with the second not 0 (not both 0xFF).
-bool narrowed(std::span<Cell> grid, Cell miss, INTL_INT length) {
-    if (length == 0 || !std::all_of(grid.begin(), grid.end(), [=](Cell c) {
-            const Cell out = c >> 24 & 0xF;
-            return c == miss || (c >> 28 == Cell(length + 1) && out - 1 < 2 &&
-                                 (out == 1 || (c & 0xFF00) != 0) && (c & 0xFFFF) != narrow_miss);
-        }))
-        return false;
-    for (std::size_t i = 0; i < grid.size(); ++i) {
-        const NarrowCell n = grid[i] == miss ? narrow_miss : NarrowCell(grid[i]);
-        std::memcpy(reinterpret_cast<unsigned char *>(grid.data()) + sizeof n * i, &n, sizeof n);
-    }
-    return true;
+// The narrow grid of such a list at `cells` (index.h), the first record of a sequence winning.
+ByteCell narrow_grid(std::span<const INTL_MAP> records, const Shape &shape, const Index &index,
+                     Cell *cells) {
+    const unsigned rows = shape.length == 2 ? shape.high[0] - shape.low[0] + 1 : 1;
+    auto *grid = reinterpret_cast<NarrowCell *>(cells);
+    std::fill_n(grid, rows * 256, narrow_miss);
+    for (std::size_t k = records.size(); k-- > 0;)
+        if (const INTL_MAP &m = records[k]; usable(m) && m.src_left == shape.length)
+            grid[(shape.length == 2 ? (m.src_pattern[0] - shape.low[0]) * 256 : 0) +
+                 m.src_pattern[m.src_left - 1]] =
+                NarrowCell(load8(m.dest_pattern) & (m.dest_chars == 1 ? 0xFF : 0xFFFF));
+    const auto at = std::uint64_t(grid - reinterpret_cast<const NarrowCell *>(&index));
+    return ByteCell(shape.length + 1) << narrow_length_shift | ByteCell(rows - 1) << 48 |
+           ByteCell(shape.low[0]) << 40 | at;
 }
 
 // The plan and grid of a list of a grid's shape, its cells from `cells` + `used` on, `used`
@@ -40,7 +40,7 @@ ByteCell grid_list(unsigned byte, const INTL_XLIST &list, const Shape &shape, In
     const std::span<const INTL_MAP> records = mappings(list);
     const auto place = static_cast<std::size_t>(list.list - index.records());
     Grid &g = index.grid[byte];
-    const auto [length, low, high, single] = shape;
+    const auto [length, low, high, single, fits_narrow] = shape;
     const std::size_t span1 = length > 0 ? high[0] - low[0] + 1 : 1;
     const std::size_t span2 = length == 2 ? high[1] - low[1] + 1 : 1;
     if (place + records.size() > record_place || used + span1 * span2 > budget ||
@@ -51,7 +51,11 @@ ByteCell grid_list(unsigned byte, const INTL_XLIST &list, const Shape &shape, In
                           : Cell{1} << 28 | Cell{1} << 24 | byte;
     g.at = std::uint32_t(used), g.miss = miss, g.span1 = std::uint16_t(span1);
     g.low1 = std::uint8_t(low[0]), g.low2 = std::uint8_t(low[1]), g.span2 = std::uint16_t(span2);
-    g.mask1 = length > 0 ? 0xFF : 0, g.mask2 = length > 1 ? 0xFF : 0; // bytes past the length
+    g.mask1 = length > 0 ? 0xFF : 0, g.mask2 = length > 1 ? 0xFF : 0;     // bytes past the length
+    const std::size_t narrow = (shape.length == 2 ? span1 : 1) * 256 / 2; // cells
+    if (length > 0 && fits_narrow && used + narrow <= budget &&
+        narrow <= list_cells_per_record * records.size())
+        return narrow_grid(records, shape, index, cells + std::exchange(used, used + narrow));
     const std::span<Cell> grid(cells + used, span1 * span2);
     std::fill(grid.begin(), grid.end(), miss);
     for (std::size_t k = records.size(); length > 0 && k-- > 0;) { // the first one wins
@@ -60,9 +64,8 @@ ByteCell grid_list(unsigned byte, const INTL_XLIST &list, const Shape &shape, In
         if (usable(m) && m.src_left == length)
             grid[(m.src_pattern[0] - low[0]) * span2 + third] = cell_of(m, place + k);
     }
-    const bool narrow = narrowed(grid, miss, length);
-    g.at *= narrow ? 2 : 1, used += narrow ? (grid.size() + 1) / 2 : grid.size();
-    return narrow ? needs_narrow : needs_grid;
+    used += grid.size();
+    return needs_grid;
 }
 
 } // namespace

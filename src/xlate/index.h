@@ -14,9 +14,7 @@ namespace intl::xlate {
 // 40 up what it needs: a grid, a search, or (a table without an index) a plan not made yet.
 using ByteCell = std::uint64_t;
 constexpr unsigned byte_count_shift = 32;
-constexpr ByteCell needs_grid = ByteCell{1} << 40;
-constexpr ByteCell needs_search = ByteCell{2} << 40;
-constexpr ByteCell needs_narrow = ByteCell{3} << 40; // a grid of narrow cells
+constexpr ByteCell needs_grid = ByteCell{1} << 40, needs_search = ByteCell{2} << 40;
 constexpr ByteCell not_planned = ~ByteCell{0};
 
 // A grid's shape: its sequences' length after the first byte, their bounds, its miss's record.
@@ -24,6 +22,7 @@ struct Shape {
     INTL_INT length = 0;
     unsigned low[2] = {255, 255}, high[2] = {0, 0};
     const INTL_MAP *single = nullptr;
+    bool narrow = true; // each sequence becomes 1 byte, or 2 with the second not 0 (not both 0xFF)
 };
 
 // A list's plan: the byte copied, one single-byte record's output, or a search; with `shape`, a
@@ -47,6 +46,9 @@ inline ByteCell plan_list(unsigned byte, const INTL_XLIST &list, Shape *shape = 
         if ((shape->length != 0 && m.src_left != shape->length) || m.src_left > 2)
             return needs_search;
         shape->length = m.src_left;
+        const unsigned char *d = m.dest_pattern;
+        shape->narrow &=
+            m.dest_chars == 1 || (m.dest_chars == 2 && d[1] != 0 && (d[0] & d[1]) != 0xFF);
         for (int i = 0; i < 2; ++i) { // a byte past the length is masked off
             shape->low[i] = std::min<unsigned>(shape->low[i], m.src_pattern[i]);
             shape->high[i] = std::max<unsigned>(shape->high[i], m.src_pattern[i]);
@@ -55,21 +57,23 @@ inline ByteCell plan_list(unsigned byte, const INTL_XLIST &list, Shape *shape = 
     return shape != nullptr ? needs_grid : needs_search;
 }
 
-// A grid's cell: an output of up to 3 bytes (first lowest), or with `in_record` its record's place
-// among the loader's (not a list pointer: a caller may change it); lengths of output at bit 24 and
-// input at bit 28.
+// A grid's cell: up to 3 output bytes (first lowest), or with `in_record` its record's place among
+// the loader's (never a list pointer, which callers change); output length at bit 24, input at 28.
 using Cell = std::uint32_t;
 constexpr Cell in_record = 0x80000000;
 constexpr Cell record_place = 0x00FFFFFF;
 
-// A narrow cell, where all become 1 or 2 bytes: the output, 2 bytes above 0xFF, or `narrow_miss`.
+// A narrow grid's plan, its sequences of 2 or 3 bytes (at bit 56) each giving 1 or 2: rows of 256
+// cells over the last byte, the last row at bit 48, the first row's second byte at 40, its place
+// from the Index below. A narrow cell: the output (2 bytes above 0xFF), or `narrow_miss`.
 using NarrowCell = std::uint16_t;
 constexpr NarrowCell narrow_miss = 0xFFFF;
+constexpr unsigned narrow_length_shift = 56;
 
 // Cells over the bytes after the first of a list's sequences of one length (0 to 2), `miss` for the
 // others (its first single-byte record, or the byte itself).
 struct Grid {
-    std::uint32_t at; // the first cell, counted in cells of the grid's width
+    std::uint32_t at; // the first cell
     Cell miss;
     std::uint8_t low1, low2, mask1, mask2; // masks drop bytes past the length
     std::uint16_t span1, span2;
@@ -112,13 +116,11 @@ inline const Index *find_index(const INTL_XLATE &table, unsigned &last) {
     return index->mark == index_mark && index->table == &table ? index : nullptr;
 }
 
-// The cell of type C of the sequence at s (3 bytes there at least), or `miss` outside the grid.
-template <typename C>
-inline C grid_cell(const Index &ix, const Grid &g, const unsigned char *s, C miss) {
+// The cell of the sequence at s (3 bytes there at least) in a list's grid.
+inline Cell grid_cell(const Cell *cells, const Grid &g, const unsigned char *s) {
     const unsigned second = static_cast<unsigned char>(s[1] - g.low1) & g.mask1;
     const unsigned third = static_cast<unsigned char>(s[2] - g.low2) & g.mask2;
-    const auto *cells = reinterpret_cast<const C *>(ix.cells());
-    return second < g.span1 && third < g.span2 ? cells[g.at + second * g.span2 + third] : miss;
+    return second < g.span1 && third < g.span2 ? cells[g.at + second * g.span2 + third] : g.miss;
 }
 
 } // namespace intl::xlate

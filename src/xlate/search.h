@@ -10,14 +10,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace intl::xlate {
 
-// What a search found: the mapping (null: none), or with `cut` a source ending inside a sequence.
-struct Found {
-    bool cut;
-    const INTL_MAP *map;
-};
+// What a search found: whether the source ends inside a sequence (a cut), and the mapping or null.
+using Found = std::pair<bool, const INTL_MAP *>;
 
 // 8 bytes as a number, first byte lowest, and back (outputs are held so).
 inline std::uint64_t load8(const unsigned char *from) {
@@ -54,13 +52,6 @@ inline std::uint64_t source_key(const unsigned char *rest, INTL_INT count) {
     return count >= 8 ? big_endian(rest) & prefix_mask(max_src_left) : big_endian(bytes);
 }
 
-// End of the length group that starts at first.
-inline const INTL_MAP *group_end(const INTL_MAP *first, const INTL_MAP *last) {
-    const INTL_INT length = first->src_left;
-    return std::partition_point(first + 1, last,
-                                [length](const INTL_MAP &m) { return m.src_left == length; });
-}
-
 // In a sorted group of count >= 1, the first whose masked pattern is not below `key`, branch-free.
 inline const INTL_MAP *lower_bound(const INTL_MAP *first, std::size_t count, std::uint64_t key,
                                    std::uint64_t mask) {
@@ -92,8 +83,9 @@ inline Found search_list(std::span<const INTL_MAP> list, const unsigned char *s,
     const std::uint64_t source = source_key(s + 1, srcleft - 1);
     const INTL_MAP *const last = list.data() + list.size();
     for (const INTL_MAP *group = list.data(); group != last;) {
-        const INTL_MAP *const next = group_end(group, last);
         const INTL_INT length = group->src_left;
+        const INTL_MAP *const next = std::partition_point(
+            group + 1, last, [length](const INTL_MAP &m) { return m.src_left == length; });
         const bool longer = length >= srcleft;
         if (length >= 0 && length <= max_src_left && !(longer && srcend)) {
             const INTL_MAP *m = find_in_group(group, next, source, longer ? srcleft - 1 : length);
