@@ -1,5 +1,4 @@
-// intl_xlate: translation by a table, or a plain copy without one. Each first byte has a plan
-// (index.h), a loaded table's own or else made when the byte is first met in a call.
+// intl_xlate: translation by each first byte's plan (index.h), or a plain copy without a table.
 #include "xlate/index.h"
 
 using namespace intl::xlate;
@@ -110,7 +109,9 @@ void run_planned(const Plans &p, const unsigned char *src, std::ptrdiff_t srclen
                cell >> 24 & 0xF);
         out += cell >> 24 & 0xF;
         if (const std::ptrdiff_t taken = cell >> 28 & 7; taken == 2) [[likely]]
-            in += 2;
+            in += 2; // three ways: with two the compiler would make it the sum
+        else if (taken == 3) [[likely]]
+            in += 3;
         else
             in += taken;
     }

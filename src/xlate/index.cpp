@@ -1,5 +1,4 @@
-// The index of a loaded table: each first byte's plan, and grids of cells that each say a
-// sequence's output and how many bytes it takes.
+// The index of a loaded table: each first byte's plan, and grids of its sequences' outputs.
 #include "xlate/index.h"
 
 #include <algorithm>
