@@ -28,20 +28,15 @@ inline void store8(unsigned char *to, std::uint64_t bytes) {
     std::memcpy(to, &bytes, sizeof bytes);
 }
 
-// 8 bytes as a big-endian number: numbers order as the bytes do.
-inline std::uint64_t big_endian(const unsigned char *p) {
-    return __builtin_bswap64(load8(p));
-}
-
-// The first n (0..7) bytes of a key.
+// The first n (0..7) bytes of a key; keys are big-endian, so they order as the bytes do.
 constexpr std::uint64_t prefix_mask(INTL_INT n) {
     return n == 0 ? 0 : ~std::uint64_t{0} << (64 - 8 * n);
 }
 
 // A mapping's pattern as a key: its 7 bytes and the first destination byte, which masks drop.
 inline std::uint64_t pattern_key(const INTL_MAP &m) {
-    return big_endian(reinterpret_cast<const unsigned char *>(&m) +
-                      offsetof(INTL_MAP, src_pattern));
+    return __builtin_bswap64(
+        load8(reinterpret_cast<const unsigned char *>(&m) + offsetof(INTL_MAP, src_pattern)));
 }
 
 // The source bytes after the first, as many as are there up to 7, as a key.
@@ -49,7 +44,7 @@ inline std::uint64_t source_key(const unsigned char *rest, INTL_INT count) {
     unsigned char bytes[8] = {};
     std::memcpy(bytes, rest,
                 static_cast<std::size_t>(std::clamp<INTL_INT>(count, 0, max_src_left)));
-    return count >= 8 ? big_endian(rest) & prefix_mask(max_src_left) : big_endian(bytes);
+    return __builtin_bswap64(load8(count >= 8 ? rest : bytes)) & prefix_mask(max_src_left);
 }
 
 // In a sorted group of count >= 1, the first whose masked pattern is not below `key`, branch-free.
