@@ -2,7 +2,6 @@
 #include "xlate/index.h"
 
 #include <algorithm>
-#include <utility>
 
 using namespace intl::xlate;
 
@@ -16,20 +15,26 @@ Cell cell_of(const INTL_MAP &m, std::size_t place) {
     return lengths | static_cast<Cell>(load8(m.dest_pattern) & ((1u << 8 * m.dest_chars) - 1));
 }
 
-// The narrow grid of such a list at `cells` (index.h), the first record of a sequence winning.
-ByteCell narrow_grid(std::span<const INTL_MAP> records, const Shape &shape, const Index &index,
-                     Cell *cells) {
-    const unsigned rows = shape.length == 2 ? shape.high[0] - shape.low[0] + 1 : 1;
-    auto *grid = reinterpret_cast<NarrowCell *>(cells);
+// Narrow cells over a list's wide grid (index.h) when 3 in 4 of its sequences fit one: an output
+// of 1 byte, or 2 with the second not 0 (not both 0xFF); the others and misses take the wide grid.
+ByteCell narrow_grid(std::span<const Cell> wide, const Grid &g, const Index &index,
+                     NarrowCell *grid) {
+    const bool three = g.mask2 != 0; // bytes in a sequence
+    const unsigned rows = three ? g.span1 : 1, width = three ? g.span2 : g.span1;
     std::fill_n(grid, rows * 256, narrow_miss);
-    for (std::size_t k = records.size(); k-- > 0;)
-        if (const INTL_MAP &m = records[k]; usable(m) && m.src_left == shape.length)
-            grid[(shape.length == 2 ? (m.src_pattern[0] - shape.low[0]) * 256 : 0) +
-                 m.src_pattern[m.src_left - 1]] =
-                NarrowCell(load8(m.dest_pattern) & (m.dest_chars == 1 ? 0xFF : 0xFFFF));
+    std::size_t fit = 0, sequences = 0;
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        const Cell c = wide[i], out = c >> 24 & 0xF;
+        const bool fits = c != g.miss && !(c & in_record) && out - 1 < 2 &&
+                          (out == 1 || (c & 0xFF00) != 0) && (c & 0xFFFF) != narrow_miss;
+        fit += fits, sequences += c != g.miss;
+        grid[i / width * 256 + (three ? g.low2 : g.low1) + i % width] =
+            fits ? NarrowCell(c) : narrow_miss;
+    }
     const auto at = std::uint64_t(grid - reinterpret_cast<const NarrowCell *>(&index));
-    return ByteCell(shape.length + 1) << narrow_length_shift | ByteCell(rows - 1) << 48 |
-           ByteCell(shape.low[0]) << 40 | at;
+    return 4 * fit < 3 * sequences ? needs_grid
+                                   : ByteCell(three ? 3 : 2) << narrow_length_shift |
+                                         ByteCell(rows - 1) << 48 | ByteCell(g.low1) << 40 | at;
 }
 
 // The plan and grid of a list of a grid's shape, its cells from `cells` + `used` on, `used`
@@ -39,7 +44,7 @@ ByteCell grid_list(unsigned byte, const INTL_XLIST &list, const Shape &shape, In
     const std::span<const INTL_MAP> records = mappings(list);
     const auto place = static_cast<std::size_t>(list.list - index.records());
     Grid &g = index.grid[byte];
-    const auto [length, low, high, single, fits_narrow] = shape;
+    const auto [length, low, high, single] = shape;
     const std::size_t span1 = length > 0 ? high[0] - low[0] + 1 : 1;
     const std::size_t span2 = length == 2 ? high[1] - low[1] + 1 : 1;
     if (place + records.size() > record_place || used + span1 * span2 > budget ||
@@ -50,11 +55,7 @@ ByteCell grid_list(unsigned byte, const INTL_XLIST &list, const Shape &shape, In
                           : Cell{1} << 28 | Cell{1} << 24 | byte;
     g.at = std::uint32_t(used), g.miss = miss, g.span1 = std::uint16_t(span1);
     g.low1 = std::uint8_t(low[0]), g.low2 = std::uint8_t(low[1]), g.span2 = std::uint16_t(span2);
-    g.mask1 = length > 0 ? 0xFF : 0, g.mask2 = length > 1 ? 0xFF : 0;     // bytes past the length
-    const std::size_t narrow = (shape.length == 2 ? span1 : 1) * 256 / 2; // cells
-    if (length > 0 && fits_narrow && used + narrow <= budget &&
-        narrow <= list_cells_per_record * records.size())
-        return narrow_grid(records, shape, index, cells + std::exchange(used, used + narrow));
+    g.mask1 = length > 0 ? 0xFF : 0, g.mask2 = length > 1 ? 0xFF : 0; // bytes past the length
     const std::span<Cell> grid(cells + used, span1 * span2);
     std::fill(grid.begin(), grid.end(), miss);
     for (std::size_t k = records.size(); length > 0 && k-- > 0;) { // the first one wins
@@ -64,7 +65,12 @@ ByteCell grid_list(unsigned byte, const INTL_XLIST &list, const Shape &shape, In
             grid[(m.src_pattern[0] - low[0]) * span2 + third] = cell_of(m, place + k);
     }
     used += grid.size();
-    return needs_grid;
+    const std::size_t narrow = (length == 2 ? span1 : 1) * 256 / 2; // in cells
+    if (length == 0 || used + narrow > budget || narrow > list_cells_per_record * records.size())
+        return needs_grid;
+    const ByteCell plan = narrow_grid(grid, g, index, reinterpret_cast<NarrowCell *>(cells + used));
+    used += plan != needs_grid ? narrow : 0;
+    return plan;
 }
 
 } // namespace

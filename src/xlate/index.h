@@ -22,7 +22,6 @@ struct Shape {
     INTL_INT length = 0;
     unsigned low[2] = {255, 255}, high[2] = {0, 0};
     const INTL_MAP *single = nullptr;
-    bool narrow = true; // each sequence becomes 1 byte, or 2 with the second not 0 (not both 0xFF)
 };
 
 // A list's plan: the byte copied, one single-byte record's output, or a search; with `shape`, a
@@ -46,9 +45,6 @@ inline ByteCell plan_list(unsigned byte, const INTL_XLIST &list, Shape *shape = 
         if ((shape->length != 0 && m.src_left != shape->length) || m.src_left > 2)
             return needs_search;
         shape->length = m.src_left;
-        const unsigned char *d = m.dest_pattern;
-        shape->narrow &=
-            m.dest_chars == 1 || (m.dest_chars == 2 && d[1] != 0 && (d[0] & d[1]) != 0xFF);
         for (int i = 0; i < 2; ++i) { // a byte past the length is masked off
             shape->low[i] = std::min<unsigned>(shape->low[i], m.src_pattern[i]);
             shape->high[i] = std::max<unsigned>(shape->high[i], m.src_pattern[i]);
