@@ -15,7 +15,7 @@ Cell cell_of(const INTL_MAP &m, std::size_t place) {
     return lengths | static_cast<Cell>(load8(m.dest_pattern) & ((1u << 8 * m.dest_chars) - 1));
 }
 
-// Narrow cells over a list's wide grid (index.h) when 3 in 4 of its sequences fit one: an output
+// Narrow cells over a list's wide grid (index.h) when 1 in 4 of its sequences fit one: an output
 // of 1 byte, or 2 with the second not 0 (not both 0xFF); the others and misses take the wide grid.
 ByteCell narrow_grid(std::span<const Cell> wide, const Grid &g, const Index &index,
                      NarrowCell *grid) {
@@ -32,7 +32,7 @@ ByteCell narrow_grid(std::span<const Cell> wide, const Grid &g, const Index &ind
             fits ? NarrowCell(c) : narrow_miss;
     }
     const auto at = std::uint64_t(grid - reinterpret_cast<const NarrowCell *>(&index));
-    return 4 * fit < 3 * sequences ? needs_grid
+    return 4 * fit < sequences ? needs_grid
                                    : ByteCell(three ? 3 : 2) << narrow_length_shift |
                                          ByteCell(rows - 1) << 48 | ByteCell(g.low1) << 40 | at;
 }
