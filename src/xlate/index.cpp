@@ -33,8 +33,8 @@ ByteCell narrow_grid(std::span<const Cell> wide, const Grid &g, const Index &ind
     }
     const auto at = std::uint64_t(grid - reinterpret_cast<const NarrowCell *>(&index));
     return 4 * fit < sequences ? needs_grid
-                               : ByteCell(three ? 3 : 2) << narrow_length_shift |
-                                     ByteCell(rows - 1) << 48 | ByteCell(g.low1) << 40 | at;
+                                   : ByteCell(three ? 3 : 2) << narrow_length_shift |
+                                         ByteCell(rows - 1) << 48 | ByteCell(g.low1) << 40 | at;
 }
 
 // The plan and grid of a list of a grid's shape, its cells from `cells` + `used` on, `used`
@@ -61,9 +61,8 @@ ByteCell grid_list(unsigned byte, const INTL_XLIST &list, const Shape &shape, In
     for (std::size_t k = records.size(); length > 0 && k-- > 0;) { // the first one wins
         const INTL_MAP &m = records[k];
         const std::size_t third = length == 2 ? m.src_pattern[1] - low[1] : 0;
-        if (usable(m) && m.src_left >= length) // a longer one's first bytes are searched
-            grid[(m.src_pattern[0] - low[0]) * span2 + third] =
-                m.src_left == length ? cell_of(m, place + k) : search_cell;
+        if (usable(m) && m.src_left == length)
+            grid[(m.src_pattern[0] - low[0]) * span2 + third] = cell_of(m, place + k);
     }
     used += grid.size();
     const std::size_t narrow = (length == 2 ? span1 : 1) * 256 / 2; // in cells

@@ -25,7 +25,7 @@ struct Shape {
 };
 
 // A list's plan: the byte copied, one single-byte record's output, or a search; with `shape`, a
-// sorted list whose shortest sequences have 2 or 3 bytes may take a grid (longer ones searched).
+// sorted list of sequences of one length (1 to 3 bytes) beside single bytes may take a grid.
 inline ByteCell plan_list(unsigned byte, const INTL_XLIST &list, Shape *shape = nullptr) {
     const std::span<const INTL_MAP> records = mappings(list);
     if (records.empty() || (records.size() == 1 && !usable(records[0])))
@@ -42,13 +42,15 @@ inline ByteCell plan_list(unsigned byte, const INTL_XLIST &list, Shape *shape = 
             shape->single = &m;
         if (!usable(m) || m.src_left == 0)
             continue;
-        shape->length = m.src_left;   // the shortest, last in order, takes the grid
+        if ((shape->length != 0 && m.src_left != shape->length) || m.src_left > 2)
+            return needs_search;
+        shape->length = m.src_left;
         for (int i = 0; i < 2; ++i) { // a byte past the length is masked off
             shape->low[i] = std::min<unsigned>(shape->low[i], m.src_pattern[i]);
             shape->high[i] = std::max<unsigned>(shape->high[i], m.src_pattern[i]);
         }
     }
-    return shape != nullptr && shape->length <= 2 ? needs_grid : needs_search;
+    return shape != nullptr ? needs_grid : needs_search;
 }
 
 // A grid's cell: up to 3 output bytes (first lowest), or with `in_record` its record's place among
@@ -56,7 +58,6 @@ inline ByteCell plan_list(unsigned byte, const INTL_XLIST &list, Shape *shape = 
 using Cell = std::uint32_t;
 constexpr Cell in_record = 0x80000000;
 constexpr Cell record_place = 0x00FFFFFF;
-constexpr Cell search_cell = in_record | record_place; // what a longer sequence may begin
 
 // A narrow grid's plan, its sequences of 2 or 3 bytes (at bit 56) each giving 1 or 2: rows of 256
 // cells over the last byte, the last row at bit 48, the first row's second byte at 40, its place

@@ -14,6 +14,9 @@
 
 namespace intl::xlate {
 
+// What a search found: whether the source ends inside a sequence (a cut), and the mapping or null.
+using Found = std::pair<bool, const INTL_MAP *>;
+
 // 8 bytes as a number, first byte lowest, and back (outputs are held so).
 inline std::uint64_t load8(const unsigned char *from) {
     std::uint64_t bytes;
@@ -69,10 +72,9 @@ inline const INTL_MAP *find_in_group(const INTL_MAP *first, const INTL_MAP *last
     return nullptr;
 }
 
-// Whether the source at s (srcleft bytes) is cut, a longer sequence may yet come without srcend,
-// and the mapping for it, or null.
-inline std::pair<bool, const INTL_MAP *>
-search_list(std::span<const INTL_MAP> list, const unsigned char *s, INTL_INT srcleft, bool srcend) {
+// The mapping at s, srcleft bytes left; without srcend a longer sequence may yet come: a cut.
+inline Found search_list(std::span<const INTL_MAP> list, const unsigned char *s, INTL_INT srcleft,
+                         bool srcend) {
     const std::uint64_t source = source_key(s + 1, srcleft - 1);
     const INTL_MAP *const last = list.data() + list.size();
     for (const INTL_MAP *group = list.data(); group != last;) {
