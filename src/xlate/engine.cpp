@@ -105,8 +105,9 @@ void run_planned(const Plans &p, const unsigned char *src, std::ptrdiff_t srclen
         }
         if (c != needs_grid && length - 2 >= 2)
             break;
-        const Grid &g = ix->grid[*s];
-        const Cell cell = grid_cell(ix->cells(), g, s); // a narrow grid's miss too
+        const Cell cell = grid_cell(ix->cells(), ix->grid[*s], s); // a narrow grid's miss too
+        if (cell == search_cell)
+            break; // what a longer sequence may begin
         const INTL_MAP &m = ix->records()[cell & in_record ? cell & record_place : 0];
         put<S>(dest, out, cell & in_record ? load8(m.dest_pattern) : cell & 0xFFFFFF,
                cell >> 24 & 0xF);

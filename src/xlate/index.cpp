@@ -15,62 +15,56 @@ Cell cell_of(const INTL_MAP &m, std::size_t place) {
     return lengths | static_cast<Cell>(load8(m.dest_pattern) & ((1u << 8 * m.dest_chars) - 1));
 }
 
-// Narrow cells over a list's wide grid (index.h) when 1 in 4 of its sequences fit one: an output
-// of 1 byte, or 2 with the second not 0 (not both 0xFF); the others and misses take the wide grid.
-ByteCell narrow_grid(std::span<const Cell> wide, const Grid &g, const Index &index,
-                     NarrowCell *grid) {
-    const bool three = g.mask2 != 0; // bytes in a sequence
-    const unsigned rows = three ? g.span1 : 1, width = three ? g.span2 : g.span1;
-    std::fill_n(grid, rows * 256, narrow_miss);
-    std::size_t fit = 0, sequences = 0;
-    for (std::size_t i = 0; i < wide.size(); ++i) {
-        const Cell c = wide[i], out = c >> 24 & 0xF;
-        const bool fits = c != g.miss && !(c & in_record) && out - 1 < 2 &&
-                          (out == 1 || (c & 0xFF00) != 0) && (c & 0xFFFF) != narrow_miss;
-        fit += fits, sequences += c != g.miss;
-        grid[i / width * 256 + (three ? g.low2 : g.low1) + i % width] =
-            fits ? NarrowCell(c) : narrow_miss;
-    }
-    const auto at = std::uint64_t(grid - reinterpret_cast<const NarrowCell *>(&index));
-    return 4 * fit < sequences ? needs_grid
-                                   : ByteCell(three ? 3 : 2) << narrow_length_shift |
-                                         ByteCell(rows - 1) << 48 | ByteCell(g.low1) << 40 | at;
-}
-
 // The plan and grid of a list of a grid's shape, its cells from `cells` + `used` on, `used`
-// counting them up to `budget`; a search when the list's size forbids a grid.
+// counting them up to `budget` (a search when its size forbids a grid); narrow cells (index.h)
+// follow when room is left and 1 in 4 sequences fit one: 1 output byte, or 2 with the second not 0.
 ByteCell grid_list(unsigned byte, const INTL_XLIST &list, const Shape &shape, Index &index,
                    Cell *cells, std::size_t &used, std::size_t budget) {
     const std::span<const INTL_MAP> records = mappings(list);
     const auto place = static_cast<std::size_t>(list.list - index.records());
     Grid &g = index.grid[byte];
-    const auto [length, low, high, single] = shape;
+    const auto &[length, low, high, longer] = shape;
     const std::size_t span1 = length > 0 ? high[0] - low[0] + 1 : 1;
     const std::size_t span2 = length == 2 ? high[1] - low[1] + 1 : 1;
     if (place + records.size() > record_place || used + span1 * span2 > budget ||
         span1 * span2 > list_cells_per_record * records.size())
         return needs_search;
-    const Cell miss = single != nullptr
-                          ? cell_of(*single, place + std::size_t(single - &records[0]))
-                          : Cell{1} << 28 | Cell{1} << 24 | byte;
+    // The miss: the byte, or its first single-byte record's (last in order but for corrupt ones).
+    Cell miss = Cell{1} << 28 | Cell{1} << 24 | byte;
+    for (std::size_t k = records.size(); k-- > 0 && records[k].src_left <= 0;)
+        miss = usable(records[k]) ? cell_of(records[k], place + k) : miss;
     g.at = std::uint32_t(used), g.miss = miss, g.span1 = std::uint16_t(span1);
     g.low1 = std::uint8_t(low[0]), g.low2 = std::uint8_t(low[1]), g.span2 = std::uint16_t(span2);
     g.mask1 = length > 0 ? 0xFF : 0, g.mask2 = length > 1 ? 0xFF : 0; // bytes past the length
     const std::span<Cell> grid(cells + used, span1 * span2);
-    std::fill(grid.begin(), grid.end(), miss);
-    for (std::size_t k = records.size(); length > 0 && k-- > 0;) { // the first one wins
-        const INTL_MAP &m = records[k];
-        const std::size_t third = length == 2 ? m.src_pattern[1] - low[1] : 0;
-        if (usable(m) && m.src_left == length)
-            grid[(m.src_pattern[0] - low[0]) * span2 + third] = cell_of(m, place + k);
+    std::fill(grid.begin(), grid.end(), miss), used += grid.size();
+    const std::size_t rows = length == 2 ? span1 : 1, narrow_size = rows * 256 / 2; // in cells
+    const bool narrowed = length > 0 && used + narrow_size <= budget &&
+                          narrow_size <= list_cells_per_record * records.size();
+    auto *const narrow = reinterpret_cast<NarrowCell *>(cells + used);
+    std::fill_n(narrow, narrowed ? rows * 256 : 0, narrow_miss);
+    std::size_t fit = 0, sequences = 0;
+    for (std::size_t k = records.size(); length > 0 && k-- > 0 && records[k].src_left <= length;) {
+        const INTL_MAP &m = records[k]; // the first one wins; longer ones are not read again
+        const unsigned first = m.src_pattern[0];
+        if (!usable(m) || m.src_left != length || (longer[first / 64] >> first % 64 & 1))
+            continue; // what a longer sequence may begin is searched
+        const std::size_t row = first - low[0], last = m.src_pattern[length - 1];
+        const Cell c = cell_of(m, place + k), out = c >> 24 & 0xF, v = c & 0xFFFF;
+        grid[row * span2 + (length == 2 ? last - low[1] : 0)] = c;
+        const bool fits = !(c & in_record) && (out == 1 || (out == 2 && v > 0xFF && v != 0xFFFF));
+        if (narrowed)
+            narrow[(length == 2 ? row * 256 : 0) + last] = fits ? NarrowCell(v) : narrow_miss;
+        fit += fits, ++sequences;
     }
-    used += grid.size();
-    const std::size_t narrow = (length == 2 ? span1 : 1) * 256 / 2; // in cells
-    if (length == 0 || used + narrow > budget || narrow > list_cells_per_record * records.size())
+    for (unsigned b = low[0]; length == 1 && b <= high[0]; ++b)
+        if (longer[b / 64] >> b % 64 & 1)
+            grid[b - low[0]] = search_cell;
+    if (!narrowed || 4 * fit < sequences)
         return needs_grid;
-    const ByteCell plan = narrow_grid(grid, g, index, reinterpret_cast<NarrowCell *>(cells + used));
-    used += plan != needs_grid ? narrow : 0;
-    return plan;
+    used += narrow_size;
+    return ByteCell(length + 1) << narrow_length_shift | ByteCell(rows - 1) << 48 |
+           ByteCell(low[0]) << 40 | std::uint64_t(narrow - reinterpret_cast<NarrowCell *>(&index));
 }
 
 } // namespace
@@ -78,10 +72,9 @@ ByteCell grid_list(unsigned byte, const INTL_XLIST &list, const Shape &shape, In
 namespace intl::xlate {
 
 unsigned char *build_index(const INTL_XLATE &table, Index &index, unsigned char *cells) {
-    index.mark = index_mark, index.table = &table;
+    index.mark = index_mark, index.table = &table, index.ascii_same = index.bytes_only = 1;
     auto *grid = reinterpret_cast<Cell *>(cells);
     index.cells_at = std::uint64_t(grid - reinterpret_cast<Cell *>(&index));
-    index.ascii_same = index.bytes_only = 1;
     const auto records = std::size_t(reinterpret_cast<const INTL_MAP *>(cells) - index.records());
     std::size_t used = 0, budget = cells_per_record * records; // the records lie before the cells
     for (unsigned byte = 0; byte < list_count; ++byte) {

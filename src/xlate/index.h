@@ -14,18 +14,19 @@ namespace intl::xlate {
 // 40 up what it needs: a grid, a search, or (a table without an index) a plan not made yet.
 using ByteCell = std::uint64_t;
 constexpr unsigned byte_count_shift = 32;
-constexpr ByteCell needs_grid = ByteCell{1} << 40, needs_search = ByteCell{2} << 40;
-constexpr ByteCell not_planned = ~ByteCell{0};
+constexpr ByteCell needs_grid = ByteCell{1} << 40, needs_search = ByteCell{2} << 40,
+                   not_planned = ~ByteCell{0};
 
-// A grid's shape: its sequences' length after the first byte, their bounds, its miss's record.
+// A grid's shape: its sequences' length after the first byte, their bounds, and the bytes after
+// the first that longer sequences begin (a search for those).
 struct Shape {
     INTL_INT length = 0;
     unsigned low[2] = {255, 255}, high[2] = {0, 0};
-    const INTL_MAP *single = nullptr;
+    std::uint64_t longer[4] = {};
 };
 
 // A list's plan: the byte copied, one single-byte record's output, or a search; with `shape`, a
-// sorted list of sequences of one length (1 to 3 bytes) beside single bytes may take a grid.
+// sorted list whose shortest sequences have 1 to 3 bytes (2 beside longer ones) may take a grid.
 inline ByteCell plan_list(unsigned byte, const INTL_XLIST &list, Shape *shape = nullptr) {
     const std::span<const INTL_MAP> records = mappings(list);
     if (records.empty() || (records.size() == 1 && !usable(records[0])))
@@ -33,31 +34,41 @@ inline ByteCell plan_list(unsigned byte, const INTL_XLIST &list, Shape *shape = 
     if (const INTL_MAP &m = records[0]; records.size() == 1 && m.src_left == 0 && m.dest_chars <= 4)
         return (load8(m.dest_pattern) & ((ByteCell{1} << 8 * m.dest_chars) - 1)) |
                ByteCell(m.dest_chars) << byte_count_shift;
-    for (const INTL_MAP &m : shape != nullptr ? records : records.first(0)) {
-        const INTL_MAP &prior = &m != records.data() ? (&m)[-1] : m; // in order, all 7 bytes
-        if (prior.src_left < m.src_left ||
-            (prior.src_left == m.src_left && pattern_key(prior) >> 8 > pattern_key(m) >> 8))
+    if (shape == nullptr)
+        return needs_search;
+    Shape local; // to the compiler, a store through `shape` could change a record's bytes
+    auto &[length, low, high, longer] = local;
+    const INTL_MAP *prior = nullptr;
+    for (auto m = records.rbegin(); m != records.rend(); prior = &*m++) { // the shortest first
+        const std::uint64_t key = pattern_key(*m) >> 8;                   // in order, all 7 bytes
+        if (prior != nullptr && (prior->src_left > m->src_left || (prior->src_left == m->src_left &&
+                                                                   pattern_key(*prior) >> 8 < key)))
             return needs_search; // a grid would answer otherwise than the search
-        if (usable(m) && m.src_left == 0 && shape->single == nullptr)
-            shape->single = &m;
-        if (!usable(m) || m.src_left == 0)
+        const unsigned first = key >> 48 & 0xFF, second = key >> 40 & 0xFF;
+        if (!usable(*m) || m->src_left == 0)
             continue;
-        if ((shape->length != 0 && m.src_left != shape->length) || m.src_left > 2)
-            return needs_search;
-        shape->length = m.src_left;
-        for (int i = 0; i < 2; ++i) { // a byte past the length is masked off
-            shape->low[i] = std::min<unsigned>(shape->low[i], m.src_pattern[i]);
-            shape->high[i] = std::max<unsigned>(shape->high[i], m.src_pattern[i]);
+        length = length == 0 ? m->src_left : length;
+        if (length > 2 || (m->src_left > length && length == 2))
+            return needs_search; // beyond a grid, or in a row of a grid
+        const auto run = [m](const INTL_MAP &r) {
+            return r.src_left == m->src_left && r.src_pattern[0] == m->src_pattern[0];
+        };
+        if (m->src_left > length) { // its cell is searched: the rest of its run is not read
+            longer[first / 64] |= std::uint64_t{1} << first % 64;
+            m = std::partition_point(m, records.rend(), run) - 1;
         }
+        low[0] = std::min(low[0], first), high[0] = std::max(high[0], first);   // past the length:
+        low[1] = std::min(low[1], second), high[1] = std::max(high[1], second); // masked off
     }
-    return shape != nullptr ? needs_grid : needs_search;
+    *shape = local;
+    return needs_grid;
 }
 
 // A grid's cell: up to 3 output bytes (first lowest), or with `in_record` its record's place among
 // the loader's (never a list pointer, which callers change); output length at bit 24, input at 28.
 using Cell = std::uint32_t;
-constexpr Cell in_record = 0x80000000;
-constexpr Cell record_place = 0x00FFFFFF;
+constexpr Cell in_record = 0x80000000, record_place = 0x00FFFFFF;
+constexpr Cell search_cell = in_record | record_place; // what a longer sequence may begin
 
 // A narrow grid's plan, its sequences of 2 or 3 bytes (at bit 56) each giving 1 or 2: rows of 256
 // cells over the last byte, the last row at bit 48, the first row's second byte at 40, its place
@@ -92,8 +103,7 @@ constexpr std::uint64_t index_mark = 0x78646e4978646e49; // "IndxIndx"
 constexpr bool indexing = sizeof(void *) >= 8;
 // Cells a grid may take per record of its list (gapped codes) and of the whole table (shipped
 // tables need 5); lists past either are searched.
-constexpr std::size_t list_cells_per_record = 16;
-constexpr std::size_t cells_per_record = 6;
+constexpr std::size_t list_cells_per_record = 16, cells_per_record = 6;
 constexpr std::size_t index_table_bytes = indexing ? sizeof(Index) + 8 : 0;
 constexpr std::size_t index_record_bytes = indexing ? sizeof(Cell) * cells_per_record : 0;
 

@@ -14,9 +14,6 @@
 
 namespace intl::xlate {
 
-// What a search found: whether the source ends inside a sequence (a cut), and the mapping or null.
-using Found = std::pair<bool, const INTL_MAP *>;
-
 // 8 bytes as a number, first byte lowest, and back (outputs are held so).
 inline std::uint64_t load8(const unsigned char *from) {
     std::uint64_t bytes;
@@ -42,8 +39,7 @@ inline std::uint64_t pattern_key(const INTL_MAP &m) {
 // The source bytes after the first, as many as are there up to 7, as a key.
 inline std::uint64_t source_key(const unsigned char *rest, INTL_INT count) {
     unsigned char bytes[8] = {};
-    std::memcpy(bytes, rest,
-                static_cast<std::size_t>(std::clamp<INTL_INT>(count, 0, max_src_left)));
+    std::memcpy(bytes, rest, std::size_t(std::clamp<INTL_INT>(count, 0, max_src_left)));
     return __builtin_bswap64(load8(count >= 8 ? rest : bytes)) & prefix_mask(max_src_left);
 }
 
@@ -61,20 +57,19 @@ inline const INTL_MAP *lower_bound(const INTL_MAP *first, std::size_t count, std
 // In one length group, the first usable mapping whose first n pattern bytes equal the source's.
 inline const INTL_MAP *find_in_group(const INTL_MAP *first, const INTL_MAP *last,
                                      std::uint64_t source, INTL_INT n) {
-    const std::uint64_t mask = prefix_mask(n);
-    const std::uint64_t key = source & mask;
+    const std::uint64_t mask = prefix_mask(n), key = source & mask;
     const INTL_INT length = first->src_left;
-    const auto count = static_cast<std::size_t>(last - first);
-    const INTL_MAP *at = n == 0 ? first : lower_bound(first, count, key, mask);
+    const INTL_MAP *at = n == 0 ? first : lower_bound(first, std::size_t(last - first), key, mask);
     for (; at != last && (pattern_key(*at) & mask) == key; ++at)
         if (at->src_left == length && usable(*at))
             return at;
     return nullptr;
 }
 
-// The mapping at s, srcleft bytes left; without srcend a longer sequence may yet come: a cut.
-inline Found search_list(std::span<const INTL_MAP> list, const unsigned char *s, INTL_INT srcleft,
-                         bool srcend) {
+// Whether the source at s (srcleft bytes) is cut, as a longer sequence may yet come without srcend,
+// and the mapping for it, or null.
+inline std::pair<bool, const INTL_MAP *>
+search_list(std::span<const INTL_MAP> list, const unsigned char *s, INTL_INT srcleft, bool srcend) {
     const std::uint64_t source = source_key(s + 1, srcleft - 1);
     const INTL_MAP *const last = list.data() + list.size();
     for (const INTL_MAP *group = list.data(); group != last;) {
