@@ -39,19 +39,24 @@ ByteCell grid_list(unsigned byte, const INTL_XLIST &list, const Shape &shape, In
     const std::span<Cell> grid(cells + used, span1 * span2);
     std::fill(grid.begin(), grid.end(), miss), used += grid.size();
     const std::size_t rows = length == 2 ? span1 : 1, narrow_size = rows * 256 / 2; // in cells
-    const bool narrowed = length > 0 && used + narrow_size <= budget &&
-                          narrow_size <= list_cells_per_record * records.size();
+    const bool narrowed = length > 0 && used + narrow_size <= budget && // not beside searches
+                          narrow_size <= list_cells_per_record * records.size() &&
+                          (longer[0] | longer[1] | longer[2] | longer[3]) == 0;
     auto *const narrow = reinterpret_cast<NarrowCell *>(cells + used);
     std::fill_n(narrow, narrowed ? rows * 256 : 0, narrow_miss);
     std::size_t fit = 0, sequences = 0;
-    for (std::size_t k = records.size(); length > 0 && k-- > 0 && records[k].src_left <= length;) {
+    for (std::size_t k = records.size(); k-- > 0 && records[k].src_left <= length;) {
         const INTL_MAP &m = records[k]; // the first one wins; longer ones are not read again
-        const unsigned first = m.src_pattern[0];
-        if (!usable(m) || m.src_left != length || (longer[first / 64] >> first % 64 & 1))
-            continue; // what a longer sequence may begin is searched
-        const std::size_t row = first - low[0], last = m.src_pattern[length - 1];
+        const unsigned first = m.src_pattern[0], last = m.src_pattern[length == 2];
+        const std::size_t row = first - low[0], col = length == 2 ? last - low[1] : 0;
+        const bool in_grid = length > 0 && m.src_left == length && usable(m);
+        if ((k + 1 < records.size() && !in_order(m, records[k + 1])) ||
+            (in_grid && (row >= span1 || col >= span2)))
+            return used -= grid.size(), needs_search; // the plan read only each run's ends
+        if (!in_grid)
+            continue;
         const Cell c = cell_of(m, place + k), out = c >> 24 & 0xF, v = c & 0xFFFF;
-        grid[row * span2 + (length == 2 ? last - low[1] : 0)] = c;
+        grid[row * span2 + col] = c;
         const bool fits = !(c & in_record) && (out == 1 || (out == 2 && v > 0xFF && v != 0xFFFF));
         if (narrowed)
             narrow[(length == 2 ? row * 256 : 0) + last] = fits ? NarrowCell(v) : narrow_miss;

@@ -26,7 +26,8 @@ struct Shape {
 };
 
 // A list's plan: the byte copied, one single-byte record's output, or a search; with `shape`, a
-// sorted list whose shortest sequences have 1 to 3 bytes (2 beside longer ones) may take a grid.
+// list whose shortest sequences have 1 to 3 bytes (2 beside longer ones) may take a grid. Of a run
+// of one length above 1 and one first byte only the ends are read; building the grid checks order.
 inline ByteCell plan_list(unsigned byte, const INTL_XLIST &list, Shape *shape = nullptr) {
     const std::span<const INTL_MAP> records = mappings(list);
     if (records.empty() || (records.size() == 1 && !usable(records[0])))
@@ -36,15 +37,9 @@ inline ByteCell plan_list(unsigned byte, const INTL_XLIST &list, Shape *shape = 
                ByteCell(m.dest_chars) << byte_count_shift;
     if (shape == nullptr)
         return needs_search;
-    Shape local; // to the compiler, a store through `shape` could change a record's bytes
-    auto &[length, low, high, longer] = local;
-    const INTL_MAP *prior = nullptr;
-    for (auto m = records.rbegin(); m != records.rend(); prior = &*m++) { // the shortest first
-        const std::uint64_t key = pattern_key(*m) >> 8;                   // in order, all 7 bytes
-        if (prior != nullptr && (prior->src_left > m->src_left || (prior->src_left == m->src_left &&
-                                                                   pattern_key(*prior) >> 8 < key)))
-            return needs_search; // a grid would answer otherwise than the search
-        const unsigned first = key >> 48 & 0xFF, second = key >> 40 & 0xFF;
+    auto &[length, low, high, longer] = *shape;
+    for (auto m = records.rbegin(); m != records.rend(); ++m) { // the shortest first
+        const unsigned first = m->src_pattern[0], second = m->src_pattern[1];
         if (!usable(*m) || m->src_left == 0)
             continue;
         length = length == 0 ? m->src_left : length;
@@ -53,14 +48,13 @@ inline ByteCell plan_list(unsigned byte, const INTL_XLIST &list, Shape *shape = 
         const auto run = [m](const INTL_MAP &r) {
             return r.src_left == m->src_left && r.src_pattern[0] == m->src_pattern[0];
         };
-        if (m->src_left > length) { // its cell is searched: the rest of its run is not read
+        if (m->src_left > length) // its cell is searched
             longer[first / 64] |= std::uint64_t{1} << first % 64;
-            m = std::partition_point(m, records.rend(), run) - 1;
-        }
-        low[0] = std::min(low[0], first), high[0] = std::max(high[0], first);   // past the length:
-        low[1] = std::min(low[1], second), high[1] = std::max(high[1], second); // masked off
+        low[0] = std::min(low[0], first), high[0] = std::max(high[0], first); // past the length:
+        high[1] = std::max(high[1], second);                                  // masked off
+        m = m->src_left > 1 ? std::partition_point(m, records.rend(), run) - 1 : m;
+        low[1] = std::min(low[1], unsigned(m->src_pattern[1]));
     }
-    *shape = local;
     return needs_grid;
 }
 

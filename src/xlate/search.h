@@ -36,6 +36,12 @@ inline std::uint64_t pattern_key(const INTL_MAP &m) {
         load8(reinterpret_cast<const unsigned char *>(&m) + offsetof(INTL_MAP, src_pattern)));
 }
 
+// Whether a may come before b in a sorted list: longer first, then by pattern (all 7 bytes).
+inline bool in_order(const INTL_MAP &a, const INTL_MAP &b) {
+    return a.src_left > b.src_left ||
+           (a.src_left == b.src_left && pattern_key(a) >> 8 <= pattern_key(b) >> 8);
+}
+
 // The source bytes after the first, as many as are there up to 7, as a key.
 inline std::uint64_t source_key(const unsigned char *rest, INTL_INT count) {
     unsigned char bytes[8] = {};
@@ -43,25 +49,16 @@ inline std::uint64_t source_key(const unsigned char *rest, INTL_INT count) {
     return __builtin_bswap64(load8(count >= 8 ? rest : bytes)) & prefix_mask(max_src_left);
 }
 
-// In a sorted group of count >= 1, the first whose masked pattern is not below `key`, branch-free.
-inline const INTL_MAP *lower_bound(const INTL_MAP *first, std::size_t count, std::uint64_t key,
-                                   std::uint64_t mask) {
-    while (count > 1) {
-        const std::size_t half = count / 2;
-        first = (pattern_key(first[half - 1]) & mask) < key ? first + half : first;
-        count -= half;
-    }
-    return first + ((pattern_key(*first) & mask) < key ? 1 : 0);
-}
-
 // In one length group, the first usable mapping whose first n pattern bytes equal the source's.
 inline const INTL_MAP *find_in_group(const INTL_MAP *first, const INTL_MAP *last,
                                      std::uint64_t source, INTL_INT n) {
     const std::uint64_t mask = prefix_mask(n), key = source & mask;
-    const INTL_INT length = first->src_left;
-    const INTL_MAP *at = n == 0 ? first : lower_bound(first, std::size_t(last - first), key, mask);
+    const INTL_MAP *at = first;
+    for (std::size_t count = std::size_t(last - first), half; count > 1; count -= half) // no branch
+        half = count / 2, at = (pattern_key(at[half - 1]) & mask) < key ? at + half : at;
+    at += (pattern_key(*at) & mask) < key; // the first not below the key
     for (; at != last && (pattern_key(*at) & mask) == key; ++at)
-        if (at->src_left == length && usable(*at))
+        if (at->src_left == first->src_left && usable(*at))
             return at;
     return nullptr;
 }
