@@ -45,14 +45,19 @@ ByteCell grid_list(unsigned byte, const INTL_XLIST &list, const Shape &shape, In
     auto *const narrow = reinterpret_cast<NarrowCell *>(cells + used);
     std::fill_n(narrow, narrowed ? rows * 256 : 0, narrow_miss);
     std::size_t fit = 0, sequences = 0;
+    INTL_INT prior_left = INT32_MIN; // of the record after, in order
+    std::uint64_t prior_key = 0;
     for (std::size_t k = records.size(); k-- > 0 && records[k].src_left <= length;) {
         const INTL_MAP &m = records[k]; // the first one wins; longer ones are not read again
-        const unsigned first = m.src_pattern[0], last = m.src_pattern[length == 2];
+        const std::uint64_t key = pattern_key(m) >> 8; // all 7 bytes
+        const auto first = unsigned(key >> 48),
+                   last = unsigned(key >> (length == 2 ? 40 : 48) & 0xFF);
         const std::size_t row = first - low[0], col = length == 2 ? last - low[1] : 0;
         const bool in_grid = length > 0 && m.src_left == length && usable(m);
-        if ((k + 1 < records.size() && !in_order(m, records[k + 1])) ||
+        if (m.src_left < prior_left || (m.src_left == prior_left && key > prior_key) ||
             (in_grid && (row >= span1 || col >= span2)))
             return used -= grid.size(), needs_search; // the plan read only each run's ends
+        prior_left = m.src_left, prior_key = key;
         if (!in_grid)
             continue;
         const Cell c = cell_of(m, place + k), out = c >> 24 & 0xF, v = c & 0xFFFF;

@@ -36,12 +36,6 @@ inline std::uint64_t pattern_key(const INTL_MAP &m) {
         load8(reinterpret_cast<const unsigned char *>(&m) + offsetof(INTL_MAP, src_pattern)));
 }
 
-// Whether a may come before b in a sorted list: longer first, then by pattern (all 7 bytes).
-inline bool in_order(const INTL_MAP &a, const INTL_MAP &b) {
-    return a.src_left > b.src_left ||
-           (a.src_left == b.src_left && pattern_key(a) >> 8 <= pattern_key(b) >> 8);
-}
-
 // The source bytes after the first, as many as are there up to 7, as a key.
 inline std::uint64_t source_key(const unsigned char *rest, INTL_INT count) {
     unsigned char bytes[8] = {};
