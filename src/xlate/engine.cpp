@@ -92,9 +92,10 @@ void run_planned(const Plans &p, const unsigned char *src, std::ptrdiff_t srclen
         }
         const ByteCell length = c >> narrow_length_shift; // of a narrow grid's sequences
         const auto *narrow = reinterpret_cast<const NarrowCell *>(ix);
+        const auto *direct = reinterpret_cast<const Cell *>(ix);
         const std::size_t first = c & 0xFFFFFFFF;
-        if (unsigned v; length == 2 && (v = narrow[first + s[1]]) != narrow_miss) [[likely]] {
-            put<S>(dest, out, v, 1 + (v > 0xFF)), out += 1 + (v > 0xFF), in += 2;
+        if (Cell v; length == 2 && (v = direct[first + s[1]]) != 0) [[likely]] {
+            put<S>(dest, out, v, v >> 24), out += v >> 24, in += 2;
             continue;
         }
         const unsigned second = static_cast<unsigned char>(s[1] - (c >> 40));

@@ -2,6 +2,7 @@
 #include "xlate/index.h"
 
 #include <algorithm>
+#include <utility>
 
 using namespace intl::xlate;
 
@@ -16,8 +17,8 @@ Cell cell_of(const INTL_MAP &m, std::size_t place) {
 }
 
 // The plan and grid of a list of a grid's shape, its cells from `cells` + `used` on, `used`
-// counting them up to `budget` (a search when its size forbids a grid); narrow cells (index.h)
-// follow when room is left and 1 in 4 sequences fit one: 1 output byte, or 2 with the second not 0.
+// counting them up to `budget` (a search when its size forbids a grid); a narrow grid (index.h)
+// follows when room is left and 1 in 4 sequences fit its cells.
 ByteCell grid_list(unsigned byte, const INTL_XLIST &list, const Shape &shape, Index &index,
                    Cell *cells, std::size_t &used, std::size_t budget) {
     const std::span<const INTL_MAP> records = mappings(list);
@@ -29,42 +30,42 @@ ByteCell grid_list(unsigned byte, const INTL_XLIST &list, const Shape &shape, In
     if (place + records.size() > record_place || used + span1 * span2 > budget ||
         span1 * span2 > list_cells_per_record * records.size())
         return needs_search;
-    // The miss: the byte, or its first single-byte record's (last in order but for corrupt ones).
-    Cell miss = Cell{1} << 28 | Cell{1} << 24 | byte;
-    for (std::size_t k = records.size(); k-- > 0 && records[k].src_left <= 0;)
+    Cell miss = Cell{1} << 28 | Cell{1} << 24 | byte; // the byte, or its first single byte's cell
+    for (std::size_t k = records.size(); k-- > 0 && records[k].src_left <= 0;) // those come last
         miss = usable(records[k]) ? cell_of(records[k], place + k) : miss;
     g.at = std::uint32_t(used), g.miss = miss, g.span1 = std::uint16_t(span1);
     g.low1 = std::uint8_t(low[0]), g.low2 = std::uint8_t(low[1]), g.span2 = std::uint16_t(span2);
     g.mask1 = length > 0 ? 0xFF : 0, g.mask2 = length > 1 ? 0xFF : 0; // bytes past the length
     const std::span<Cell> grid(cells + used, span1 * span2);
     std::fill(grid.begin(), grid.end(), miss), used += grid.size();
-    const std::size_t rows = length == 2 ? span1 : 1, narrow_size = rows * 256 / 2; // in cells
+    const std::size_t rows = length == 2 ? span1 : 1, narrow_size = length == 2 ? rows * 128 : 256;
     const bool narrowed = length > 0 && used + narrow_size <= budget && // not beside searches
                           narrow_size <= list_cells_per_record * records.size() &&
                           (longer[0] | longer[1] | longer[2] | longer[3]) == 0;
     auto *const narrow = reinterpret_cast<NarrowCell *>(cells + used);
-    std::fill_n(narrow, narrowed ? rows * 256 : 0, narrow_miss);
+    std::fill_n(cells + used, narrowed ? narrow_size : 0, length == 2 ? ~Cell{0} : 0); // misses
     std::size_t fit = 0, sequences = 0;
-    INTL_INT prior_left = INT32_MIN; // of the record after, in order
-    std::uint64_t prior_key = 0;
+    std::pair<INTL_INT, std::uint64_t> after{INT32_MIN, 0}; // the record after's, as ordered below
     for (std::size_t k = records.size(); k-- > 0 && records[k].src_left <= length;) {
         const INTL_MAP &m = records[k]; // the first one wins; longer ones are not read again
         const std::uint64_t key = pattern_key(m) >> 8; // all 7 bytes
-        const auto first = unsigned(key >> 48),
-                   last = unsigned(key >> (length == 2 ? 40 : 48) & 0xFF);
+        const unsigned first = m.src_pattern[0], last = m.src_pattern[length == 2];
         const std::size_t row = first - low[0], col = length == 2 ? last - low[1] : 0;
         const bool in_grid = length > 0 && m.src_left == length && usable(m);
-        if (m.src_left < prior_left || (m.src_left == prior_left && key > prior_key) ||
-            (in_grid && (row >= span1 || col >= span2)))
+        const std::pair order{m.src_left, ~key}; // longer first, then by pattern
+        if (order < after || (in_grid && (row >= span1 || col >= span2)))
             return used -= grid.size(), needs_search; // the plan read only each run's ends
-        prior_left = m.src_left, prior_key = key;
+        after = order;
         if (!in_grid)
             continue;
         const Cell c = cell_of(m, place + k), out = c >> 24 & 0xF, v = c & 0xFFFF;
         grid[row * span2 + col] = c;
-        const bool fits = !(c & in_record) && (out == 1 || (out == 2 && v > 0xFF && v != 0xFFFF));
-        if (narrowed)
-            narrow[(length == 2 ? row * 256 : 0) + last] = fits ? NarrowCell(v) : narrow_miss;
+        const bool fits = !(c & in_record) && out > 0 &&
+                          (length == 1 || out == 1 || (out == 2 && v > 0xFF && v != narrow_miss));
+        if (narrowed && length == 1)
+            cells[used + last] = fits ? c & 0x0FFFFFFF : 0;
+        else if (narrowed)
+            narrow[row * 256 + last] = fits ? NarrowCell(v) : narrow_miss;
         fit += fits, ++sequences;
     }
     for (unsigned b = low[0]; length == 1 && b <= high[0]; ++b)
@@ -72,9 +73,11 @@ ByteCell grid_list(unsigned byte, const INTL_XLIST &list, const Shape &shape, In
             grid[b - low[0]] = search_cell;
     if (!narrowed || 4 * fit < sequences)
         return needs_grid;
+    const std::uint64_t at =
+        (index.cells_at + used) * (length == 1 ? 1 : 2); // in cells of its kind
     used += narrow_size;
     return ByteCell(length + 1) << narrow_length_shift | ByteCell(rows - 1) << 48 |
-           ByteCell(low[0]) << 40 | std::uint64_t(narrow - reinterpret_cast<NarrowCell *>(&index));
+           ByteCell(low[0]) << 40 | at;
 }
 
 } // namespace

@@ -64,9 +64,9 @@ using Cell = std::uint32_t;
 constexpr Cell in_record = 0x80000000, record_place = 0x00FFFFFF;
 constexpr Cell search_cell = in_record | record_place; // what a longer sequence may begin
 
-// A narrow grid's plan, its sequences of 2 or 3 bytes (at bit 56) each giving 1 or 2: rows of 256
-// cells over the last byte, the last row at bit 48, the first row's second byte at 40, its place
-// from the Index below. A narrow cell: the output (2 bytes above 0xFF), or `narrow_miss`.
+// A narrow grid's plan, its sequences of 2 or 3 bytes at bit 56: rows of 256 cells over the last
+// byte, the last row at bit 48, the first row's second byte at 40, its place from the Index in its
+// cells: for 2-byte sequences Cells (0 a miss), else NarrowCells: 1 output byte, or 2 above 0xFF.
 using NarrowCell = std::uint16_t;
 constexpr NarrowCell narrow_miss = 0xFFFF;
 constexpr unsigned narrow_length_shift = 56;
