@@ -26,8 +26,8 @@ struct Shape {
 };
 
 // A list's plan: the byte copied, one single-byte record's output, or a search; with `shape`, a
-// list whose shortest sequences have 1 to 3 bytes (2 beside longer ones) may take a grid. Of a run
-// of one length above 1 and one first byte only the ends are read; building the grid checks order.
+// list whose shortest sequences have 1 to 3 bytes (2 beside longer ones) may take a grid. Every
+// record is read: a search, which meets any of them, must answer as the grid does.
 inline ByteCell plan_list(unsigned byte, const INTL_XLIST &list, Shape *shape = nullptr) {
     const std::span<const INTL_MAP> records = mappings(list);
     if (records.empty() || (records.size() == 1 && !usable(records[0])))
@@ -37,24 +37,26 @@ inline ByteCell plan_list(unsigned byte, const INTL_XLIST &list, Shape *shape = 
                ByteCell(m.dest_chars) << byte_count_shift;
     if (shape == nullptr)
         return needs_search;
-    auto &[length, low, high, longer] = *shape;
-    for (auto m = records.rbegin(); m != records.rend(); ++m) { // the shortest first
+    auto &[grid_length, low, high, longer] = *shape;
+    INTL_INT after = INT32_MIN, length = 0; // after: the record after's; the grid checks patterns
+    unsigned noted = 256;                   // the last first byte noted in `longer`
+    for (auto m = records.rbegin(); m != records.rend(); after = m++->src_left) { // shortest first
         const unsigned first = m->src_pattern[0], second = m->src_pattern[1];
+        if (m->src_left < after)
+            return needs_search; // out of order: the search's groups are not the grid's
+        if (m->src_left > length && length > 0 && first == noted)
+            continue; // a longer sequence whose first byte is noted: most of such a list
         if (!usable(*m) || m->src_left == 0)
             continue;
         length = length == 0 ? m->src_left : length;
         if (length > 2 || (m->src_left > length && length == 2))
-            return needs_search; // beyond a grid, or in a row of a grid
-        const auto run = [m](const INTL_MAP &r) {
-            return r.src_left == m->src_left && r.src_pattern[0] == m->src_pattern[0];
-        };
-        if (m->src_left > length) // its cell is searched
-            longer[first / 64] |= std::uint64_t{1} << first % 64;
-        low[0] = std::min(low[0], first), high[0] = std::max(high[0], first); // past the length:
-        high[1] = std::max(high[1], second);                                  // masked off
-        m = m->src_left > 1 ? std::partition_point(m, records.rend(), run) - 1 : m;
-        low[1] = std::min(low[1], unsigned(m->src_pattern[1]));
+            return needs_search;                    // beyond a grid, or in a row of a grid
+        if (m->src_left > length && first != noted) // its cell is searched
+            longer[first / 64] |= std::uint64_t{1} << first % 64, noted = first;
+        low[0] = std::min(low[0], first), high[0] = std::max(high[0], first);   // past the length:
+        low[1] = std::min(low[1], second), high[1] = std::max(high[1], second); // masked off
     }
+    grid_length = length; // locals: stores through `shape` could change a record, as seen
     return needs_grid;
 }
 
