@@ -49,15 +49,14 @@ ByteCell grid_list(unsigned byte, const INTL_XLIST &list, const Shape &shape, In
     for (std::size_t k = records.size(); k-- > 0 && records[k].src_left <= length;) {
         const INTL_MAP &m = records[k]; // the first one wins; longer ones are not read again
         const std::uint64_t key = pattern_key(m) >> 8; // all 7 bytes
+        const std::pair order{m.src_left, ~key};       // longer first, then by pattern
+        if (order < after)
+            return used -= grid.size(), needs_search; // the plan checked the lengths only
+        after = order;
+        if (length == 0 || m.src_left != length || !usable(m))
+            continue; // the plan's bounds hold every record that passes
         const unsigned first = m.src_pattern[0], last = m.src_pattern[length == 2];
         const std::size_t row = first - low[0], col = length == 2 ? last - low[1] : 0;
-        const bool in_grid = length > 0 && m.src_left == length && usable(m);
-        const std::pair order{m.src_left, ~key}; // longer first, then by pattern
-        if (order < after || (in_grid && (row >= span1 || col >= span2)))
-            return used -= grid.size(), needs_search; // the plan read only each run's ends
-        after = order;
-        if (!in_grid)
-            continue;
         const Cell c = cell_of(m, place + k), out = c >> 24 & 0xF, v = c & 0xFFFF;
         grid[row * span2 + col] = c;
         const bool fits = !(c & in_record) && out > 0 &&

@@ -56,7 +56,7 @@ inline ByteCell plan_list(unsigned byte, const INTL_XLIST &list, Shape *shape = 
         low[0] = std::min(low[0], first), high[0] = std::max(high[0], first);   // past the length:
         low[1] = std::min(low[1], second), high[1] = std::max(high[1], second); // masked off
     }
-    grid_length = length; // locals: stores through `shape` could change a record, as seen
+    grid_length = length; // a local above: a store through `shape` may change a record, to GCC
     return needs_grid;
 }
 
