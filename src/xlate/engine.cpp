@@ -62,6 +62,34 @@ void run_bytes(const ByteCell *plan, bool ascii_same, const unsigned char *src,
     }
 }
 
+// The output of the sequence of L bytes at s in its narrow grid (plan c), count at bit 24; 0: none.
+template <unsigned L> Cell narrow_cell(const Index *ix, ByteCell c, const unsigned char *s) {
+    const std::size_t first = c & 0xFFFFFFFF;
+    if constexpr (L == 2)
+        return reinterpret_cast<const Cell *>(ix)[first + s[1]];
+    const unsigned second = static_cast<unsigned char>(s[1] - (c >> 40));
+    const Cell v = second <= (c >> 48 & 0xFF)
+                       ? reinterpret_cast<const NarrowCell *>(ix)[first + second * 256 + s[2]]
+                       : narrow_miss;
+    return v == narrow_miss ? 0 : v | (v > 0xFF ? 2 : 1) << 24;
+}
+
+// Translates the sequences of L bytes from `in` on while narrow cells hold them: text in one script
+// runs in a loop of its own, as ASCII does. False when the first is not such a sequence or misses.
+template <Store S, unsigned L>
+bool narrow_run(const ByteCell *plan, const Index *ix, ByteCell c, const unsigned char *src,
+                std::ptrdiff_t srclen, unsigned char *dest, std::ptrdiff_t limit,
+                std::ptrdiff_t &in, std::ptrdiff_t &out) {
+    Cell v;
+    if (c >> narrow_length_shift != L || (v = narrow_cell<L>(ix, c, src + in)) == 0)
+        return false;
+    do
+        put<S>(dest, out, v, v >> 24), out += v >> 24, in += L;
+    while (in < srclen - 2 && out <= limit - 8 && (c = plan[src[in]]) >> narrow_length_shift == L &&
+           (v = narrow_cell<L>(ix, c, src + in)) != 0);
+    return true;
+}
+
 // Translates while 3 bytes of source and 8 of room are left: unchanged bytes 8 at a time, others
 // by plan or grid. Lengths are branched on, never added: the next load must not wait for a cell.
 template <Store S>
@@ -76,11 +104,12 @@ void run_planned(const Plans &p, const unsigned char *src, std::ptrdiff_t srclen
         run_bytes<S>(plan, ascii_same, src, srclen, dest, limit, in, out);
     while (in < srclen - 2 && out <= limit - 8) {
         const unsigned char *s = src + in;
-        if (std::uint64_t eight; *s < 0x80 && ascii_same && in <= srclen - 8 &&
-                                 ((eight = load8(s)) & 0x8080808080808080) == 0) {
+        if (*s < 0x80 && ascii_same && in <= srclen - 8) {
+            std::uint64_t eight = load8(s), high = eight & 0x8080808080808080;
+            const auto ascii = high == 0 ? 8 : std::countr_zero(high) / 8; // bytes up to another
             do // a run of its own: the way back through the loop costs more than 8 bytes
-                put<S>(dest, out, eight, 8), in += 8, out += 8;
-            while (in <= srclen - 8 && out <= limit - 8 &&
+                put<S>(dest, out, eight, ascii), in += ascii, out += ascii;
+            while (ascii == 8 && in <= srclen - 8 && out <= limit - 8 &&
                    ((eight = load8(src + in)) & 0x8080808080808080) == 0);
             continue;
         }
@@ -90,22 +119,11 @@ void run_planned(const Plans &p, const unsigned char *src, std::ptrdiff_t srclen
             in += 1, out += static_cast<std::ptrdiff_t>(c >> byte_count_shift);
             continue;
         }
-        const ByteCell length = c >> narrow_length_shift; // of a narrow grid's sequences
-        const auto *narrow = reinterpret_cast<const NarrowCell *>(ix);
-        const auto *direct = reinterpret_cast<const Cell *>(ix);
-        const std::size_t first = c & 0xFFFFFFFF;
-        if (Cell v; length == 2 && (v = direct[first + s[1]]) != 0) [[likely]] {
-            put<S>(dest, out, v, v >> 24), out += v >> 24, in += 2;
+        if (narrow_run<S, 2>(plan, ix, c, src, srclen, dest, limit, in, out) ||
+            narrow_run<S, 3>(plan, ix, c, src, srclen, dest, limit, in, out))
             continue;
-        }
-        const unsigned second = static_cast<unsigned char>(s[1] - (c >> 40));
-        if (unsigned v; length == 3 && second <= (c >> 48 & 0xFF) &&
-                        (v = narrow[first + second * 256 + s[2]]) != narrow_miss) [[likely]] {
-            put<S>(dest, out, v, 1 + (v > 0xFF)), out += 1 + (v > 0xFF), in += 3;
-            continue;
-        }
-        if (c != needs_grid && length - 2 >= 2)
-            break;
+        if (c != needs_grid && (c >> narrow_length_shift) - 2 >= 2)
+            break;                                                 // not planned, or searched
         const Cell cell = grid_cell(ix->cells(), ix->grid[*s], s); // a narrow grid's miss too
         if (cell == search_cell)
             break; // what a longer sequence may begin
