@@ -1,9 +1,6 @@
 // The index of a loaded table: each first byte's plan, and grids of its sequences' outputs.
 #include "xlate/index.h"
 
-#include <algorithm>
-#include <utility>
-
 using namespace intl::xlate;
 
 namespace {
@@ -72,8 +69,7 @@ ByteCell grid_list(unsigned byte, const INTL_XLIST &list, const Shape &shape, In
             grid[b - low[0]] = search_cell;
     if (!narrowed || 4 * fit < sequences)
         return needs_grid;
-    const std::uint64_t at =
-        (index.cells_at + used) * (length == 1 ? 1 : 2); // in cells of its kind
+    const std::uint64_t at = (index.cells_at + used) * (length == 1 ? 1 : 2); // in its kind's cells
     used += narrow_size;
     return ByteCell(length + 1) << narrow_length_shift | ByteCell(rows - 1) << 48 |
            ByteCell(low[0]) << 40 | at;

@@ -1,8 +1,7 @@
 // Each first byte's plan, for the loader and the engine, and the index the loader builds with
-// 8-byte pointers: table, Index, the records of its last non-empty list, the others', the cells. A
-// table is loaded when that list's records follow an Index, after the table, holding the mark and
-// the table's address; then only the index and the loader's records are read (a change in place
-// gives stale output at worst).
+// 8-byte pointers: table, Index, its last non-empty list's records, the others', the cells. A table
+// is loaded when those records follow an Index holding the mark and the table's address; then only
+// the index and the loader's records are read (a change in place gives stale output at worst).
 #ifndef INTL_XLATE_INDEX_H
 #define INTL_XLATE_INDEX_H
 
@@ -85,9 +84,8 @@ struct Grid {
 struct Index {
     std::uint64_t mark;
     const INTL_XLATE *table;
-    std::uint64_t cells_at;   // where the cells start, in cells from the Index
-    std::uint32_t ascii_same; // bytes 0..127 all become themselves
-    std::uint32_t bytes_only; // every plan is a byte's output
+    std::uint64_t cells_at;               // where the cells start, in cells from the Index
+    std::uint32_t ascii_same, bytes_only; // bytes 0..127 become themselves; all plans are outputs
     ByteCell byte[list_count];
     Grid grid[list_count];
     const Cell *cells() const { return reinterpret_cast<const Cell *>(this) + cells_at; }

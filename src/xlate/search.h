@@ -14,15 +14,11 @@
 
 namespace intl::xlate {
 
-// 8 bytes as a number, first byte lowest, and back (outputs are held so).
+// 8 bytes as a number, first byte lowest (outputs are held so).
 inline std::uint64_t load8(const unsigned char *from) {
     std::uint64_t bytes;
     std::memcpy(&bytes, from, sizeof bytes);
     return std::endian::native == std::endian::big ? __builtin_bswap64(bytes) : bytes;
-}
-inline void store8(unsigned char *to, std::uint64_t bytes) {
-    bytes = std::endian::native == std::endian::big ? __builtin_bswap64(bytes) : bytes;
-    std::memcpy(to, &bytes, sizeof bytes);
 }
 
 // The first n (0..7) bytes of a key; keys are big-endian, so they order as the bytes do.
