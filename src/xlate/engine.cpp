@@ -58,7 +58,7 @@ void run_bytes(const ByteCell *plan, bool ascii_same, const unsigned char *src, 
 #pragma GCC unroll 8
         for (Pos at = in; at < in + 8; ++at) { // loaded again: 1 op, not 3 shifted
             const ByteCell c = plan[src[at]];
-            put<S>(dest, out, c, c >> byte_count_shift), out += c >> byte_count_shift;
+            put<S>(dest, out, c, c >> byte_count_shift), out += Pos(c >> byte_count_shift);
         }
     }
 }
@@ -112,7 +112,7 @@ void run_planned(const Plans &p, const unsigned char *src, Pos srclen, unsigned 
         }
         const ByteCell c = plan[src[in]];
         if (c < needs_grid) { // a byte's output
-            put<S>(dest, out, c, c >> byte_count_shift), in += 1, out += c >> byte_count_shift;
+            put<S>(dest, out, c, c >> byte_count_shift), in += 1, out += Pos(c >> byte_count_shift);
             continue;
         }
         if (narrow_run<S, 2>(ix, c, src, srclen, dest, limit, in, out) ||
