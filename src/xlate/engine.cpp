@@ -103,11 +103,12 @@ void run_planned(const Plans &p, const unsigned char *src, Pos srclen, unsigned 
         run_bytes<S>(plan, ascii_same, src, srclen, dest, limit, in, out);
     while (in < srclen - 2 && out <= limit - 8) {
         if (src[in] < 0x80 && ascii_same && in <= srclen - 8) { // up to another byte, 8 at a time
-            for (Pos n = 8; n == 8 && in <= srclen - 8 && out <= limit - 8;) {
-                const std::uint64_t eight = load8(src + in);
-                n = std::countr_zero(eight & 0x8080808080808080) / 8; // 8 when all are ASCII
-                put<S>(dest, out, eight, n), in += n, out += n;
-            }
+            std::uint64_t eight = load8(src + in);
+            const auto ascii = std::countr_zero(eight & 0x8080808080808080) / 8; // 8: all ASCII
+            do
+                put<S>(dest, out, eight, ascii), in += ascii, out += ascii;
+            while (ascii == 8 && in <= srclen - 8 && out <= limit - 8 &&
+                   ((eight = load8(src + in)) & 0x8080808080808080) == 0);
             continue; // runs of their own: the way back through the loop costs more
         }
         const ByteCell c = plan[src[in]];

@@ -15,7 +15,7 @@ Cell cell_of(const INTL_MAP &m, std::size_t place) {
 
 // The plan and grid of a list of a grid's shape, its cells from `cells` + `used` on, `used`
 // counting them up to `budget` (a search when its size forbids a grid); a narrow grid (index.h)
-// follows when room is left and 1 in 4 sequences fit its cells.
+// follows when room is left and 1 in 32 sequences fit its cells.
 ByteCell grid_list(unsigned byte, const INTL_XLIST &list, const Shape &shape, Index &index,
                    Cell *cells, std::size_t &used, std::size_t budget) {
     const std::span<const INTL_MAP> records = mappings(list);
@@ -67,7 +67,7 @@ ByteCell grid_list(unsigned byte, const INTL_XLIST &list, const Shape &shape, In
     for (unsigned b = low[0]; length == 1 && b <= high[0]; ++b)
         if (longer[b / 64] >> b % 64 & 1)
             grid[b - low[0]] = search_cell;
-    if (!narrowed || 4 * fit < sequences)
+    if (!narrowed || 32 * fit < sequences)
         return needs_grid;
     const std::uint64_t at = (index.cells_at + used) * (length == 1 ? 1 : 2); // in its kind's cells
     used += narrow_size;
