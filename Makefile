@@ -70,7 +70,9 @@ bench: bench-build
 # The reliability checks that CI runs after `make test`.
 reliability: fuzz-smoke tsan memcheck coverage
 
-# Every test under ThreadSanitizer.
+# Every test of the library under ThreadSanitizer. The preset leaves the intl
+# tool out (it has no threads, and asan runs its suite), so that suite skips
+# itself here.
 tsan: deps-test
 	cmake --preset tsan
 	cmake --build --preset tsan -j $(JOBS)
@@ -80,7 +82,7 @@ tsan: deps-test
 # preset leaves the intl tool out, so its suite skips itself here: it spawns
 # the tool and iconv(3) hundreds of times (five minutes under Valgrind), and
 # glibc's loading of iconv modules trips Valgrind inside ld.so. The tool runs
-# under the asan and tsan presets instead.
+# under the asan preset instead.
 memcheck: deps-test
 	cmake --preset memcheck
 	cmake --build --preset memcheck -j $(JOBS)
