@@ -50,6 +50,10 @@ struct RealText {
     std::string server;
 };
 
+// The language of the real text for a legacy set (the name of its file in
+// build/corpora, without ".txt"): Latin sets get German.
+std::string language_of(const std::string &set);
+
 // Running text given in UTF-8, in the client set and in the server set,
 // without the characters that do not survive client -> server -> client.
 RealText real_text(const std::string &utf8, const std::string &client, const std::string &server);

@@ -17,7 +17,6 @@
 #include <fstream>
 #include <functional>
 #include <iconv.h>
-#include <map>
 #include <memory>
 #include <sys/stat.h>
 #include <unicode/ucnv.h>
@@ -91,20 +90,6 @@ std::shared_ptr<Tables> load_tables(const Shipped &pair, std::string *why) {
         return nullptr;
     }
     return tables;
-}
-
-// The language of the real text for a legacy set: Latin sets get German.
-std::string language_of(const std::string &client) {
-    static const std::map<std::string, std::string> languages = {
-        {"SHIFT_JIS", "ja"},     {"CP932", "ja"},     {"EUC-JP", "ja"},    {"GBK", "zh_CN"},
-        {"GB18030", "zh_CN"},    {"GB2312", "zh_CN"}, {"EUC-CN", "zh_CN"}, {"BIG5", "zh_TW"},
-        {"BIG5-HKSCS", "zh_TW"}, {"CP950", "zh_TW"},  {"EUC-TW", "zh_TW"}, {"EUC-KR", "ko"},
-        {"CP949", "ko"},         {"UHC", "ko"},       {"JOHAB", "ko"},     {"KOI8-R", "ru"},
-        {"KOI8-U", "ru"},        {"CP1251", "ru"},    {"CP866", "ru"},     {"ISO-8859-5", "ru"},
-        {"ISO-8859-7", "el"},    {"CP1253", "el"},    {"CP737", "el"},     {"ISO-8859-2", "pl"},
-        {"CP1250", "pl"},        {"CP852", "pl"}};
-    auto found = languages.find(client);
-    return found == languages.end() ? "de" : found->second;
 }
 
 std::string read_file(const std::string &path) {
@@ -294,7 +279,7 @@ struct PairText {
         try {
             if (real) {
                 const std::string language =
-                    language_of(pair.client == "UTF-8" ? pair.server : pair.client);
+                    bench::language_of(pair.client == "UTF-8" ? pair.server : pair.client);
                 bench::RealText t =
                     bench::real_text(read_file(bench::corpora_dir() + "/" + language + ".txt"),
                                      pair.client, pair.server);

@@ -4,9 +4,13 @@
 // library can stand behind it.
 //
 //   xlate_once HOME SERVER CLIENT FILE to-server|to-display CALLS
+//   xlate_once --language SET
 //
 // Prints the best MiB/s of five runs of CALLS one-shot calls, and the output
-// length, so that both revisions can be seen to do the same work.
+// length, so that both revisions can be seen to do the same work; or the
+// language of SET's real text, as the benchmarks choose it.
+#include "corpus.h"
+
 #include <intl.h>
 
 #include <algorithm>
@@ -19,9 +23,12 @@
 #include <vector>
 
 int main(int argc, char **argv) {
+    if (argc == 3 && std::string(argv[1]) == "--language")
+        return std::printf("%s\n", bench::language_of(argv[2]).c_str()) < 0;
     if (argc != 7) {
         std::fprintf(stderr,
-                     "usage: xlate_once HOME SERVER CLIENT FILE to-server|to-display CALLS\n");
+                     "usage: xlate_once HOME SERVER CLIENT FILE to-server|to-display CALLS\n"
+                     "       xlate_once --language SET\n");
         return 2;
     }
     if (intl_sethome(argv[1]) != INTL_OK)
