@@ -285,13 +285,14 @@ std::string make_locfile(std::size_t min_bytes, std::uint64_t seed, std::size_t 
 
 std::string language_of(const std::string &set) {
     static const std::map<std::string, std::string> languages = {
-        {"SHIFT_JIS", "ja"},     {"CP932", "ja"},     {"EUC-JP", "ja"},    {"GBK", "zh_CN"},
-        {"GB18030", "zh_CN"},    {"GB2312", "zh_CN"}, {"EUC-CN", "zh_CN"}, {"BIG5", "zh_TW"},
-        {"BIG5-HKSCS", "zh_TW"}, {"CP950", "zh_TW"},  {"EUC-TW", "zh_TW"}, {"EUC-KR", "ko"},
-        {"CP949", "ko"},         {"UHC", "ko"},       {"JOHAB", "ko"},     {"KOI8-R", "ru"},
-        {"KOI8-U", "ru"},        {"CP1251", "ru"},    {"CP866", "ru"},     {"ISO-8859-5", "ru"},
-        {"ISO-8859-7", "el"},    {"CP1253", "el"},    {"CP737", "el"},     {"ISO-8859-2", "pl"},
-        {"CP1250", "pl"},        {"CP852", "pl"}};
+        {"SHIFT_JIS", "ja"},     {"CP932", "ja"},     {"EUC-JP", "ja"},     {"GBK", "zh_CN"},
+        {"GB18030", "zh_CN"},    {"GB2312", "zh_CN"}, {"EUC-CN", "zh_CN"},  {"BIG5", "zh_TW"},
+        {"BIG5-HKSCS", "zh_TW"}, {"CP950", "zh_TW"},  {"EUC-TW", "zh_TW"},  {"EUC-KR", "ko"},
+        {"CP949", "ko"},         {"UHC", "ko"},       {"JOHAB", "ko"},      {"KOI8-R", "ru"},
+        {"KOI8-U", "ru"},        {"CP1251", "ru"},    {"CP866", "ru"},      {"ISO-8859-5", "ru"},
+        {"ISO-8859-7", "el"},    {"CP1253", "el"},    {"CP737", "el"},      {"ISO-8859-2", "pl"},
+        {"CP1250", "pl"},        {"CP852", "pl"},     {"ISO-8859-6", "ar"}, {"CP1256", "ar"},
+        {"ISO-8859-8", "he"},    {"TIS-620", "th"},   {"ISO-8859-11", "th"}};
     auto found = languages.find(set);
     return found == languages.end() ? "de" : found->second;
 }
