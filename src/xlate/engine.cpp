@@ -74,8 +74,8 @@ template <unsigned L> Cell narrow_cell(const Index *ix, ByteCell c, const unsign
     return v == narrow_miss ? 0 : v | (v > 0xFF ? 2 : 1) << 24;
 }
 
-// Translates the sequences of L bytes from `in` on while narrow cells hold them: text in one script
-// runs in a loop of its own, as ASCII does. False when the first is not such a sequence or misses.
+// Translates sequences of L bytes from `in` while narrow cells hold them, in a loop of its own. An
+// ASCII byte ends it before its plan is loaded: word ends cost less. False when the first misses.
 template <Store S, unsigned L>
 bool narrow_run(const Index *ix, ByteCell c, const unsigned char *src, Pos srclen,
                 unsigned char *dest, Pos limit, Pos &in, Pos &out) {
@@ -84,7 +84,7 @@ bool narrow_run(const Index *ix, ByteCell c, const unsigned char *src, Pos srcle
         return false;
     do
         put<S>(dest, out, v, v >> 24), out += v >> 24, in += L;
-    while (in < srclen - 2 && out <= limit - 8 &&
+    while (in < srclen - 2 && out <= limit - 8 && src[in] >= 0x80 &&
            (c = ix->byte[src[in]]) >> narrow_length_shift == L &&
            (v = narrow_cell<L>(ix, c, src + in)) != 0);
     return true;
